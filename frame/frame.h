@@ -1,0 +1,67 @@
+// Cycle frame: cycle records, preparation and phases, events, the signal
+// registry and the host forwarders.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pofreader/pofreader.h"
+
+namespace pofreader {
+
+// ---- Static records --------------------------------------------------------
+extern PofCycleContext pofCycleRecord;
+extern CycleContext baseCycleRecord;
+
+// ---- Run phases -------------------------------------------------------------
+// Result codes of runPhases.
+enum RunResult : uint8_t {
+    kRunOk = 0,
+    kRunFlagVFailed = 11,  // 11 to 16: the information phases in bit order
+    kRunMain1Failed = 21,
+    kRunMain2Failed = 22,
+    kRunMain3Failed = 23,
+    kRunMain4Failed = 24,
+    kRunEndFailed = 31,
+};
+
+// Sends `event` to the context's event callback, read afresh, when one is set.
+void raiseEvent(CycleContext* ctx, int event);
+int prepareCycle(CycleContext* ctx, char* const* argv, unsigned argc, int inheritOnly);
+uint8_t runPhases(CycleContext* ctx);
+void cleanupCycle(CycleContext* ctx);
+void copyBypassFile(const char* path, int lineLength);
+
+// ---- Signals ------------------------------------------------------------------
+int registerSignal(CycleContext* ctx, uint16_t key, SignalHandlerFn pofHandler,
+                   SignalHandlerFn pcfHandler, int32_t enabled);
+int attachListener(CycleContext* ctx, uint16_t key, SignalListenerFn pofFn, void* pofUser,
+                   SignalListenerFn pcfFn, void* pcfUser);
+int sendSignal(CycleContext* ctx, uint16_t key, SignalRecord* record);
+void freeSignals(CycleContext* ctx);
+void reportSources(CycleContext* ctx);
+int sendNamedValue(CycleContext* ctx, const char* name, const char* value);
+int frameEventCallback(CycleContext* ctx, int event, void* user);
+
+// Takes "name(value)" apart. Copies are cut to the buffer sizes (a size
+// includes the terminator). 1 when a name followed by '(' was found.
+int splitNameValue(const char* payload, char* name, std::size_t nameSize, char* value,
+                   std::size_t valueSize);
+
+// Fills the name/value or text form of a record, cutting each text to its
+// field and terminating it.
+void setNameValue(SignalRecord* record, int32_t code, const char* name, const char* value);
+void setText(SignalRecord* record, int32_t code, const char* text);
+
+// ---- Record guard -------------------------------------------------------------
+// A host function may start a nested run on the same record while the outer run
+// still walks the record's registry or configuration lists. While a record is
+// held, releasing those structures only detaches them from the record; they are
+// freed when the last hold on the record ends.
+void holdRecord(CycleContext* ctx);
+void releaseRecordHold(CycleContext* ctx);
+// Detach and release (or defer) the registry / a configuration list.
+void releaseRegistry(CycleContext* ctx);
+void releaseConfigList(CycleContext* ctx, ConfigList* list);
+
+}  // namespace pofreader

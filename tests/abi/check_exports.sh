@@ -1,0 +1,22 @@
+#!/bin/sh
+# The shared library exports exactly the four entry points, and links only
+# against the language runtime and the system's base libraries.
+# usage: check_exports.sh LIBRARY [sanitized]
+set -eu
+lib=$1
+expected="qvCSexecCycle qvCSgetCycle qvCSgetSignal qvCSsetSignal"
+actual=$(nm -D --defined-only "$lib" | awk '$2 ~ /^[TDBRVWiu]$/ {print $3}' | sed 's/@.*//' | sort | tr '\n' ' ' | sed 's/ $//')
+if [ "$actual" != "$expected" ]; then
+  echo "exports of $lib: '$actual', expected '$expected'"
+  exit 1
+fi
+if [ "${2:-}" != "sanitized" ]; then
+  needed=$(readelf -d "$lib" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p')
+  for so in $needed; do
+    case "$so" in
+      libstdc++.so.*|libm.so.*|libgcc_s.so.*|libc.so.*|ld-linux*) ;;
+      *) echo "$lib needs $so"; exit 1 ;;
+    esac
+  done
+fi
+echo "$lib exports exactly the four entry points"
