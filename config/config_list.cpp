@@ -1,0 +1,131 @@
+// Configuration lists: ordered lists of named text values. Set and merge put a
+// new name in front (newest first), append keeps file order; a known name is
+// replaced in place so that its node never moves.
+#include <cstring>
+
+#include "common/common.h"
+#include "config/config.h"
+
+namespace pofreader {
+
+namespace {
+
+bool isEmpty(const char* text) { return text == nullptr || text[0] == '\0'; }
+
+// The first node whose name equals `name` byte for byte, or null. The
+// first-byte test keeps most steps to one comparison; every node made by the
+// operations below has a non-empty name.
+ConfigNode* findNode(ConfigNode* list, const char* name) {
+    for (ConfigNode* node = list; node != nullptr; node = node->next) {
+        if (node->name == nullptr || node->name[0] != name[0]) continue;
+        if (std::strcmp(node->name, name) == 0) return node;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// Stores a copy of `value` under `name` with `tag`. An empty or missing name or
+// value leaves the list as it is; so does a copy that cannot be made (no node
+// is left half filled, and a replaced value stays when its successor cannot be
+// copied).
+ConfigNode* configSet(ConfigNode* list, const char* name, const char* value, ConfigTag tag) {
+    if (isEmpty(name) || isEmpty(value)) return list;
+
+    if (ConfigNode* node = findNode(list, name)) {
+        char* copy = memDupString(value);
+        if (copy == nullptr) return list;
+        memRelease(node->value);
+        node->value = copy;
+        node->tag = tag;
+        return list;
+    }
+
+    ConfigNode* node = static_cast<ConfigNode*>(memAllocZero(sizeof(ConfigNode)));
+    if (node == nullptr) return list;
+    node->name = memDupString(name);
+    node->value = memDupString(value);
+    if (node->name == nullptr || node->value == nullptr) {
+        memRelease(node->name);
+        memRelease(node->value);
+        memRelease(node);
+        return list;
+    }
+    node->tag = tag;
+    node->next = list;
+    return node;
+}
+
+// A fresh copy of the value stored under `name` (the caller releases it), and
+// the node's tag in `*tag` when `tag` is given. Null when the name is missing
+// or the copy fails; `*tag` is then untouched.
+char* configGet(ConfigNode* list, const char* name, ConfigTag* tag) {
+    if (name == nullptr) return nullptr;
+    ConfigNode* node = findNode(list, name);
+    if (node == nullptr) return nullptr;
+    char* copy = memDupString(node->value);
+    if (copy != nullptr && tag != nullptr) *tag = node->tag;
+    return copy;
+}
+
+// Moves the pair's strings into the list. A known name takes only the value
+// string (the pair keeps its name); a new name takes both. Whatever the list
+// takes is cleared in the pair.
+ConfigNode* configMerge(ConfigNode* list, ConfigPair* pair, ConfigTag tag) {
+    if (pair == nullptr || isEmpty(pair->name) || isEmpty(pair->value)) return list;
+
+    if (ConfigNode* node = findNode(list, pair->name)) {
+        memRelease(node->value);
+        node->value = pair->value;
+        node->tag = tag;
+        pair->value = nullptr;
+        return list;
+    }
+
+    ConfigNode* node = static_cast<ConfigNode*>(memAllocZero(sizeof(ConfigNode)));
+    if (node == nullptr) return list;
+    node->name = pair->name;
+    node->value = pair->value;
+    node->tag = tag;
+    node->next = list;
+    pair->name = nullptr;
+    pair->value = nullptr;
+    return node;
+}
+
+// Adds a node at the tail without looking for the name, so duplicates stay in
+// the order they came. A missing or empty value is stored as an empty text.
+ConfigNode* configAppend(ConfigNode* list, const char* name, const char* value, ConfigTag tag) {
+    if (isEmpty(name)) return list;
+
+    ConfigNode* node = static_cast<ConfigNode*>(memAllocZero(sizeof(ConfigNode)));
+    if (node == nullptr) return list;
+    node->name = memDupString(name);
+    node->value = memDupString(isEmpty(value) ? "" : value);
+    if (node->name == nullptr || node->value == nullptr) {
+        memRelease(node->name);
+        memRelease(node->value);
+        memRelease(node);
+        return list;
+    }
+    node->tag = tag;
+
+    if (list == nullptr) return node;
+    ConfigNode* last = list;
+    while (last->next != nullptr) last = last->next;
+    last->next = node;
+    return list;
+}
+
+// Releases every node with its strings, first to last.
+void configFree(ConfigNode* list) {
+    while (list != nullptr) {
+        ConfigNode* next = list->next;
+        memRelease(list->name);
+        memRelease(list->value);
+        memRelease(list);
+        list = next;
+    }
+}
+
+}  // namespace pofreader
