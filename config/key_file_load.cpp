@@ -1,0 +1,69 @@
+// Opening, loading and closing key files: the path rules ("| stdin", '~'
+// for "HOME", Windows separators) around the key-file lexer.
+//
+// A path that does not fit its buffer (kKeyPathSize after the separator
+// turning, kHomePathSize after the "HOME" expansion) is not opened at all:
+// a cut path could name a different, existing file.
+#include <cstdlib>
+#include <cstring>
+
+#include "common/common.h"
+#include "common/limits.h"
+#include "config/config.h"
+
+namespace pofreader {
+
+std::FILE* keyFileOpen(const char* path) {
+    if (path == nullptr) return nullptr;
+    if (path[0] == '|') return std::strcmp(path, "| stdin") == 0 ? stdin : nullptr;
+    if (path[0] == '~') {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr) return nullptr;
+        char expanded[kHomePathSize];
+        const int length = std::snprintf(expanded, sizeof expanded, "%s%s", home, path + 1);
+        if (length < 0 || static_cast<std::size_t>(length) >= sizeof expanded) return nullptr;
+        return std::fopen(expanded, "rb");
+    }
+    return std::fopen(path, "rb");
+}
+
+// Streams without a position (a console, a pipe) are left open, and so is the
+// standard input in every case: the host's process keeps using it.
+void keyFileClose(std::FILE* stream) {
+    if (stream == nullptr || stream == stdin) return;
+    if (std::ftell(stream) < 0) return;
+    std::fclose(stream);
+}
+
+ConfigNode* configLoadKeyFile(ConfigNode* list, const char* path, ConfigTag tag) {
+    if (path == nullptr) return list;
+
+#ifdef POFREADER_REVISION_700
+    // The earlier revision opens the path as given.
+    const char* openPath = path;
+#else
+    char converted[kKeyPathSize];
+    const std::size_t length = std::strlen(path);
+    if (length >= sizeof converted) return list;
+    for (std::size_t i = 0; i <= length; ++i) converted[i] = path[i] == '/' ? '\\' : path[i];
+    const char* openPath = converted;
+#endif
+
+    std::FILE* stream = keyFileOpen(openPath);
+    if (stream == nullptr) return list;
+
+    ConfigPair pair{nullptr, nullptr};
+    // Character 26 ends one entry, not the file: read on until the stream
+    // itself reports its end or an error.
+    for (;;) {
+        keyFileNextPair(stream, &pair);
+        if (pair.name != nullptr && pair.value != nullptr) list = configMerge(list, &pair, tag);
+        if (std::feof(stream) || std::ferror(stream)) break;
+    }
+    memRelease(pair.name);
+    memRelease(pair.value);
+    keyFileClose(stream);
+    return list;
+}
+
+}  // namespace pofreader

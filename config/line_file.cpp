@@ -1,0 +1,92 @@
+// Line-file (.CFG) reader: one entry per line, the first word as the name and
+// the rest of the line as the value, '#' starting a comment.
+//
+// Bounds: a name keeps its first kLineNameSize - 1 characters and a value its
+// first kLineValueSize - 1; the characters behind them are dropped, and the
+// entry still ends where its line ends.
+#include <cstddef>
+
+#include "common/limits.h"
+#include "config/config.h"
+
+namespace pofreader {
+
+namespace {
+
+// The reader's buffers, overwritten by every read.
+char nameBuffer[kLineNameSize];
+char valueBuffer[kLineValueSize];
+
+bool isBlank(int c) { return c == '\t' || c == ' '; }
+bool isLineEnd(int c) { return c == '\n' || c == '\r'; }
+
+// Stores one character while the buffer has room; the rest is dropped.
+void append(char* buffer, std::size_t size, std::size_t& length, int c) {
+    if (length + 1 < size) buffer[length++] = static_cast<char>(c);
+}
+
+}  // namespace
+
+int lineFileNextEntry(std::FILE* stream, const char** name, const char** value) {
+    if (stream == nullptr) return 0;
+    std::size_t nameLength = 0;
+    std::size_t valueLength = 0;
+    bool inValue = false;
+    bool inComment = false;
+
+    for (;;) {
+        const int c = std::fgetc(stream);
+        if (c == EOF || c == 26) {
+            if (nameLength == 0) return 0;
+            break;
+        }
+        if (isLineEnd(c)) {
+            // With CR LF ends the CR closes a comment and the LF the entry;
+            // with LF alone, a comment's LF only closes the comment.
+            if (inComment) {
+                inComment = false;
+                continue;
+            }
+            if (nameLength == 0) continue;
+            break;
+        }
+        if (inComment) continue;
+        if (c == '#') {
+            inComment = true;
+            continue;
+        }
+        if (isBlank(c)) {
+            if (!inValue) {
+                if (nameLength > 0) inValue = true;
+            } else if (valueLength > 0) {
+                append(valueBuffer, sizeof valueBuffer, valueLength, ' ');
+            }
+            continue;
+        }
+        if (inValue) {
+            append(valueBuffer, sizeof valueBuffer, valueLength, c);
+        } else {
+            append(nameBuffer, sizeof nameBuffer, nameLength, c);
+        }
+    }
+
+    nameBuffer[nameLength] = '\0';
+    while (valueLength > 0 && valueBuffer[valueLength - 1] == ' ') --valueLength;
+    valueBuffer[valueLength] = '\0';
+    if (name != nullptr) *name = nameBuffer;
+    if (value != nullptr) *value = valueBuffer;
+    return 1;
+}
+
+ConfigNode* configLoadLineFile(ConfigNode* list, const char* path, ConfigTag tag) {
+    if (path == nullptr) return list;
+    std::FILE* stream = std::fopen(path, "rb");
+    if (stream == nullptr) return list;
+    const char* name = nullptr;
+    const char* value = nullptr;
+    while (lineFileNextEntry(stream, &name, &value) == 1) list = configAppend(list, name, value, tag);
+    std::fclose(stream);
+    return list;
+}
+
+}  // namespace pofreader
