@@ -26,9 +26,19 @@ struct ExchangeElement {
 
 // Reads the next element from the text at *cursor and moves *cursor past what
 // was consumed. 1 when an element was read, else 0.
+// A long method body read from a text has no bodySource; its bodyStart and
+// bodyEnd are offsets from the pointer *cursor held when the call began.
 int exchangeNextFromText(const char** cursor, ExchangeElement* element);
 // One run of the reader over `source` with the current character source.
+// A long body read from a stream records the stream and its file positions.
+// A null source reads as an empty one; a null element reads nothing (0).
 int exchangeReadElement(std::FILE* source, ExchangeElement* element);
 void exchangeReleaseElement(ExchangeElement* element);
+
+// Why the last run gave no element: 1 input ended inside an element, 2 a
+// semicolon where a name must begin or right after an attribute name, 11 a
+// character not allowed there, 91 out of memory or a token longer than
+// kQdxTokenMax; 0 after a completed element or a quiet end of input.
+int exchangeLastError();
 
 }  // namespace pofreader

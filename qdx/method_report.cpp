@@ -1,0 +1,16 @@
+#include "qdx/method_report.h"
+
+#include <cstdio>
+
+namespace pofreader {
+
+void reportMethodName(const char* name) {
+    if (name == nullptr) return;
+    // Append only: the file is a running log that nothing here ever reads.
+    std::FILE* report = std::fopen("EDK.TXT", "at");
+    if (report == nullptr) return;
+    std::fprintf(report, " methode = '%s'\n", name);
+    std::fclose(report);
+}
+
+}  // namespace pofreader

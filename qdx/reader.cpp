@@ -1,0 +1,724 @@
+// The qDX element reader: a table of 21 state handlers driven one run at a
+// time, over a stream or over a text. Each handler consumes characters from
+// the current character source and returns the number of the next state; a
+// negative number ends the run. One run yields at most one element.
+//
+// All reader state is module-wide and file-local (one instance, no lock: the
+// host calls the cycle on one thread and runs never overlap).
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "common/common.h"
+#include "common/limits.h"
+#include "qdx/char_classes.h"
+#include "qdx/method_report.h"
+#include "qdx/qdx.h"
+
+namespace pofreader {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// States, in table order. The number is also the resume state of a comment.
+enum State : int {
+    kFinish = 0,
+    kBetweenElements = 1,
+    kComment = 2,
+    kValueName = 3,
+    kAfterValueName = 4,
+    kValueText = 5,
+    kObjectName = 6,
+    kAfterObjectName = 7,
+    kObjectBracket = 8,
+    kAfterObjectBracket = 9,
+    kAttributeList = 10,
+    kAttributeName = 11,
+    kAfterAttributeName = 12,
+    kAttributeValue = 13,
+    kMethodName = 14,
+    kAfterMethodName = 15,
+    kMethodBracket = 16,
+    kAfterMethodBracket = 17,
+    kMethodBody = 18,
+    kLongMethodBody = 19,
+    kComplete = 20,
+};
+
+enum ErrorKind : int {
+    kErrorUnfinished = 1,
+    kErrorSemicolon = 2,
+    kErrorCharacter = 11,
+    kErrorMemory = 91,
+};
+
+constexpr int kEndOfText = 26;  // what the text reader yields at its end
+
+using StateFn = int (*)(std::FILE* source);
+using NextCharFn = int (*)(std::FILE* source);
+
+int readFromStream(std::FILE* source) { return source == nullptr ? EOF : std::getc(source); }
+
+struct TokenBuffer {
+    char* text = nullptr;
+    std::size_t length = 0;    // write position
+    std::size_t room = 0;      // bytes left before the capacity
+    std::size_t capacity = 0;  // bytes, not counting the 4 spare ones
+};
+
+struct Reader {
+    // Slots that follow the handler table.
+    std::int32_t bodyStart = -1;
+    std::int32_t bodyEnd = -1;
+    NextCharFn nextChar = readFromStream;
+
+    // The working element.
+    std::int16_t kind = 0;
+    char* name = nullptr;
+    char* text = nullptr;
+    ExchangeAttribute* attributes = nullptr;
+    ExchangeAttribute* lastAttribute = nullptr;  // the tail, so appending stays cheap
+    char* pendingName = nullptr;
+    char* pendingValue = nullptr;
+
+    TokenBuffer token;
+    int current = EOF;
+    std::int16_t resumeState = kBetweenElements;
+    int errorKind = 0;
+    bool errorFlag = false;
+    int lastError = 0;
+    bool inProgress = false;
+
+    std::int32_t bodyOpenedAt = -1;  // position after `(`, kept until the body proves long
+    std::FILE* bodySource = nullptr;
+    ExchangeElement* output = nullptr;
+    int result = 0;
+
+    // The text source: where this run's text began and how far it was read.
+    const char* textStart = nullptr;
+    const char* textCursor = nullptr;
+};
+
+Reader reader;
+
+// ---------------------------------------------------------------------------
+// Character level
+
+int readChar(std::FILE* source) {
+    reader.current = reader.nextChar(source);
+    return reader.current;
+}
+
+// The end of a stream and the character 26 both mean the input has ended.
+bool isEnd(int c) { return c < 0 || c == 26; }
+bool isWhitespace(int c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+bool isLineBreak(int c) { return c == '\n' || c == '\r'; }
+bool isBlank(int c) { return c == '\t' || c == ' '; }
+bool isDigit(int c) { return c >= '0' && c <= '9'; }
+
+// Yields the byte at the cursor and steps past it; at the terminating NUL, at
+// a byte 26 or without a cursor it yields 26 and stays, so a finished run
+// leaves the cursor just past the last character it consumed.
+int readFromText(std::FILE*) {
+    if (reader.textCursor == nullptr) return kEndOfText;
+    const unsigned char c = static_cast<unsigned char>(*reader.textCursor);
+    if (c == '\0' || c == kEndOfText) return kEndOfText;
+    ++reader.textCursor;
+    return c;
+}
+
+// The position a body begins or ends at. A stream reports its file position.
+// A text has none of its own, so it reports the offset from where this run's
+// text began. A position that cannot be told or does not fit is -1.
+std::int32_t sourcePosition(std::FILE* source) {
+    long position = -1;
+    if (reader.textStart != nullptr && reader.textCursor != nullptr) {
+        position = static_cast<long>(reader.textCursor - reader.textStart);
+    } else if (source != nullptr) {
+        position = std::ftell(source);
+    }
+    if (position < 0 || position > INT32_MAX) return -1;
+    return static_cast<std::int32_t>(position);
+}
+
+int fail(int kind) {
+    reader.errorKind = kind;
+    reader.errorFlag = true;
+    return kFinish;
+}
+
+// ---------------------------------------------------------------------------
+// Token buffer: grows in small steps and is handed over without a copy.
+
+void releaseToken() {
+    memRelease(reader.token.text);
+    reader.token = TokenBuffer{};
+}
+
+bool growToken(std::size_t step) {
+    TokenBuffer& token = reader.token;
+    const std::size_t capacity = token.capacity + step;
+    char* text = static_cast<char*>(memResize(token.text, capacity + 4));
+    if (text == nullptr) return false;
+    std::memset(text + token.length, 0, capacity + 4 - token.length);
+    token.text = text;
+    token.capacity = capacity;
+    token.room = capacity - token.length;
+    return true;
+}
+
+// Stores one character; false when the buffer cannot grow or the token would
+// pass kQdxTokenMax characters (a runaway name or value must not exhaust
+// memory: the element then fails like an out-of-memory one).
+bool storeChar(int c, std::size_t step = kQdxGrowStep) {
+    TokenBuffer& token = reader.token;
+    if (token.length >= kQdxTokenMax) return false;
+    if (token.room < 2 && !growToken(step)) return false;
+    token.text[token.length++] = static_cast<char>(c);
+    --token.room;
+    return true;
+}
+
+bool tokenBegun() { return reader.token.length > 0; }
+
+// Ends the token: its text (none when nothing was stored) passes to the
+// caller and the buffer starts again from nothing.
+char* takeToken() {
+    char* text = reader.token.text;
+    if (text != nullptr) text[reader.token.length] = '\0';
+    reader.token = TokenBuffer{};
+    return text;
+}
+
+void trimTrailing(char* text, bool tabsToo) {
+    std::size_t length = std::strlen(text);
+    while (length > 0 && (text[length - 1] == ' ' || (tabsToo && text[length - 1] == '\t'))) --length;
+    text[length] = '\0';
+}
+
+void trimSpaces(char* text) {
+    trimTrailing(text, false);
+    std::size_t lead = 0;
+    while (text[lead] == ' ') ++lead;
+    if (lead > 0) std::memmove(text, text + lead, std::strlen(text + lead) + 1);
+}
+
+// ---------------------------------------------------------------------------
+// Working element
+
+void releaseAttributes(ExchangeAttribute* attribute) {
+    while (attribute != nullptr) {
+        ExchangeAttribute* next = attribute->next;
+        memRelease(attribute->name);
+        memRelease(attribute->value);
+        memRelease(attribute);
+        attribute = next;
+    }
+}
+
+// Appends a node taking over `name` and `value`; false when it cannot be
+// allocated (the strings then stay with the caller).
+bool appendAttribute(char* name, char* value) {
+    auto* node = static_cast<ExchangeAttribute*>(memAllocZero(sizeof(ExchangeAttribute)));
+    if (node == nullptr) return false;
+    node->name = name;
+    node->value = value;
+    if (reader.lastAttribute == nullptr) {
+        reader.attributes = node;
+    } else {
+        reader.lastAttribute->next = node;
+    }
+    reader.lastAttribute = node;
+    return true;
+}
+
+void clearBody() {
+    reader.bodySource = nullptr;
+    reader.bodyStart = -1;
+    reader.bodyEnd = -1;
+    reader.bodyOpenedAt = -1;
+}
+
+// Drops whatever a run that did not complete left behind.
+void releaseLeftovers() {
+    reader.kind = 0;
+    memRelease(reader.name);
+    memRelease(reader.text);
+    releaseAttributes(reader.attributes);
+    memRelease(reader.pendingName);
+    memRelease(reader.pendingValue);
+    reader.name = nullptr;
+    reader.text = nullptr;
+    reader.attributes = nullptr;
+    reader.lastAttribute = nullptr;
+    reader.pendingName = nullptr;
+    reader.pendingValue = nullptr;
+    releaseToken();
+    clearBody();
+}
+
+// ---------------------------------------------------------------------------
+// The state table
+
+int finishRun(std::FILE* source);
+int betweenElements(std::FILE* source);
+int comment(std::FILE* source);
+int valueName(std::FILE* source);
+int afterValueName(std::FILE* source);
+int valueText(std::FILE* source);
+int objectName(std::FILE* source);
+int afterObjectName(std::FILE* source);
+int objectBracket(std::FILE* source);
+int afterObjectBracket(std::FILE* source);
+int attributeList(std::FILE* source);
+int attributeName(std::FILE* source);
+int afterAttributeName(std::FILE* source);
+int attributeValue(std::FILE* source);
+int methodName(std::FILE* source);
+int afterMethodName(std::FILE* source);
+int methodBracket(std::FILE* source);
+int afterMethodBracket(std::FILE* source);
+int methodBody(std::FILE* source);
+int longMethodBody(std::FILE* source);
+int completeElement(std::FILE* source);
+
+// ORDER State
+constexpr StateFn kStates[] = {
+    /*  0 finish */ finishRun,
+    /*  1 between elements */ betweenElements,
+    /*  2 comment */ comment,
+    /*  3 v name */ valueName,
+    /*  4 after a v name */ afterValueName,
+    /*  5 v value */ valueText,
+    /*  6 o name */ objectName,
+    /*  7 after an o name */ afterObjectName,
+    /*  8 o bracket text */ objectBracket,
+    /*  9 after an o bracket text */ afterObjectBracket,
+    /* 10 o attribute list */ attributeList,
+    /* 11 attribute name */ attributeName,
+    /* 12 after an attribute name */ afterAttributeName,
+    /* 13 attribute value */ attributeValue,
+    /* 14 m name */ methodName,
+    /* 15 after an m name */ afterMethodName,
+    /* 16 m bracket text */ methodBracket,
+    /* 17 after an m bracket text */ afterMethodBracket,
+    /* 18 m body */ methodBody,
+    /* 19 long m body */ longMethodBody,
+    /* 20 complete */ completeElement,
+};
+static_assert(std::size(kStates) == 21);
+static_assert(std::size(kStates) == kComplete + 1);
+
+// ---------------------------------------------------------------------------
+// 0 finish: an error releases the partial element; either way the run ends.
+int finishRun(std::FILE*) {
+    if (reader.errorFlag) {
+        reader.lastError = reader.errorKind;
+        releaseLeftovers();
+        reader.errorKind = 0;
+        reader.errorFlag = false;
+    }
+    return -1;
+}
+
+// 2 comment: runs to the next line break, then reading resumes. The end of
+// input ends the run quietly only between elements.
+int comment(std::FILE* source) {
+    for (;;) {
+        const int c = readChar(source);
+        if (isLineBreak(c)) return reader.resumeState;
+        if (isEnd(c)) return reader.resumeState == kBetweenElements ? kFinish : fail(kErrorUnfinished);
+    }
+}
+
+int startComment(int resume) {
+    reader.resumeState = static_cast<std::int16_t>(resume);
+    return kComment;
+}
+
+// 20 complete: the working element passes to the output record as it is.
+int completeElement(std::FILE*) {
+    ExchangeElement* out = reader.output;
+    out->kind = reader.kind;
+    out->name = reader.name;
+    out->text = reader.text;
+    out->attributes = reader.attributes;
+    out->bodySource = reader.bodySource;
+    out->bodyStart = reader.bodyStart;
+    out->bodyEnd = reader.bodyEnd;
+    reader.kind = 0;
+    reader.name = nullptr;
+    reader.text = nullptr;
+    reader.attributes = nullptr;
+    reader.lastAttribute = nullptr;
+    clearBody();
+    reader.inProgress = false;
+    reader.result = 1;
+    return -1;
+}
+
+// ---------------------------------------------------------------------------
+// Separator states: they skip whitespace, allow comments and store nothing.
+
+// 1 between elements: the kind letter or a block marker.
+int betweenElements(std::FILE* source) {
+    for (;;) {
+        const int c = readChar(source);
+        if (isWhitespace(c)) continue;
+        if (isEnd(c)) return kFinish;  // quiet: no element, no error
+        switch (c) {
+            case ';': return startComment(kBetweenElements);
+            case 'v': reader.kind = 'v'; return kValueName;
+            case 'o': reader.kind = 'o'; return kObjectName;
+            case 'm': reader.kind = 'm'; return kMethodName;
+            case '{':
+            case '}': reader.kind = static_cast<std::int16_t>(c); return kComplete;
+            default: return fail(kErrorCharacter);
+        }
+    }
+}
+
+// The separator states 4, 7, 9, 12, 15 and 17 differ only in where `(` and
+// `[` lead; kFinish marks a character that is not allowed.
+int separator(std::FILE* source, int self, int onParen, int onBracket) {
+    for (;;) {
+        const int c = readChar(source);
+        if (isWhitespace(c)) continue;
+        if (isEnd(c)) return fail(kErrorUnfinished);
+        if (c == ';') return startComment(self);
+        if (c == '(' && onParen != kFinish) return onParen;
+        if (c == '[' && onBracket != kFinish) return onBracket;
+        return fail(kErrorCharacter);
+    }
+}
+
+int afterValueName(std::FILE* source) { return separator(source, kAfterValueName, kValueText, kFinish); }
+int afterObjectName(std::FILE* source) {
+    return separator(source, kAfterObjectName, kAttributeList, kObjectBracket);
+}
+int afterObjectBracket(std::FILE* source) {
+    return separator(source, kAfterObjectBracket, kAttributeList, kFinish);
+}
+int afterAttributeName(std::FILE* source) {
+    return separator(source, kAfterAttributeName, kFinish, kAttributeValue);
+}
+int afterMethodName(std::FILE* source) {
+    return separator(source, kAfterMethodName, kMethodBody, kMethodBracket);
+}
+int afterMethodBracket(std::FILE* source) {
+    return separator(source, kAfterMethodBracket, kMethodBody, kFinish);
+}
+
+// 10 attribute list: `)` closes the element; any other character begins an
+// attribute name, which state 11 checks.
+int attributeList(std::FILE* source) {
+    for (;;) {
+        const int c = readChar(source);
+        if (isWhitespace(c)) continue;
+        if (isEnd(c)) return fail(kErrorUnfinished);
+        if (c == ';') return startComment(kAttributeList);
+        if (c == ')') return kComplete;
+        if (c == '(' || c == '[' || c == ']') return fail(kErrorCharacter);
+        return kAttributeName;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Name states 3, 6 and 14.
+
+struct NameExits {
+    int afterBlank;    // ws or a comment ended the name
+    int afterParen;
+    int afterBracket;  // kFinish: `[` is not allowed
+    bool fullStop;     // `v` names may hold `.`
+    bool report;       // `m` names go to the method report
+};
+
+int readElementName(std::FILE* source, const NameExits& exits) {
+    for (;;) {
+        const int c = readChar(source);
+        if (inClass(kNameChars, c) || (exits.fullStop && c == '.')) {
+            if (!storeChar(c)) return fail(kErrorMemory);
+            continue;
+        }
+        if (isEnd(c)) return fail(kErrorUnfinished);
+        if (!tokenBegun()) {
+            if (isWhitespace(c)) continue;
+            return fail(c == ';' ? kErrorSemicolon : kErrorCharacter);
+        }
+        const bool blank = isWhitespace(c) || c == ';';
+        if (!blank && c != '(' && !(c == '[' && exits.afterBracket != kFinish)) {
+            return fail(kErrorCharacter);
+        }
+        memRelease(reader.name);
+        reader.name = takeToken();
+        if (blank && exits.report) reportMethodName(reader.name);
+        if (c == ';') return startComment(exits.afterBlank);
+        if (blank) return exits.afterBlank;
+        return c == '(' ? exits.afterParen : exits.afterBracket;
+    }
+}
+
+int valueName(std::FILE* source) {
+    // The earlier revision has no full stop in `v` names.
+    return readElementName(source, {kAfterValueName, kValueText, kFinish, !kEarlierRevision, false});
+}
+int objectName(std::FILE* source) {
+    return readElementName(source, {kAfterObjectName, kAttributeList, kObjectBracket, false, false});
+}
+int methodName(std::FILE* source) {
+    return readElementName(source, {kAfterMethodName, kMethodBody, kMethodBracket, false, true});
+}
+
+// 11 attribute name: the first character was read by state 10.
+int attributeName(std::FILE* source) {
+    for (int c = reader.current;; c = readChar(source)) {
+        if (inClass(kNameChars, c)) {
+            if (!storeChar(c)) return fail(kErrorMemory);
+            continue;
+        }
+        if (isEnd(c)) return fail(kErrorUnfinished);
+        if (c == ';') return fail(kErrorSemicolon);
+        if (!tokenBegun() || (!isWhitespace(c) && c != '[')) return fail(kErrorCharacter);
+        memRelease(reader.pendingName);
+        reader.pendingName = takeToken();
+        return c == '[' ? kAttributeValue : kAfterAttributeName;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// 5 v value, with escapes: a backslash and one to three decimal digits stand
+// for that byte (modulo 256); a backslash before any other character stores
+// that character as it is.
+
+int endValueText() {
+    if (tokenBegun()) {
+        reader.text = takeToken();
+        trimSpaces(reader.text);  // a NUL stored by an escape already ended the text
+    }
+    return kComplete;
+}
+
+int valueText(std::FILE* source) {
+    bool escape = false;
+    int digits = 0;
+    int code = 0;
+    for (;;) {
+        const int c = readChar(source);
+        if (escape) {
+            if (isDigit(c)) {
+                code = code * 10 + (c - '0');
+                if (++digits < 3) continue;
+                escape = false;
+                if (!storeChar(code % 256)) return fail(kErrorMemory);
+                continue;
+            }
+            if (digits > 0) {
+                // The escape ends here; this character is read as usual.
+                escape = false;
+                if (!storeChar(code % 256)) return fail(kErrorMemory);
+            } else if (isEnd(c)) {
+                escape = false;
+            } else if (!tokenBegun() && isWhitespace(c)) {
+                continue;  // skipped, the escape stays open
+            } else {
+                escape = false;
+                if (!storeChar(c)) return fail(kErrorMemory);
+                continue;
+            }
+        }
+        if (c == '\\') {
+            escape = true;
+            digits = 0;
+            code = 0;
+            continue;
+        }
+        if (c == ')') return endValueText();
+        if (isEnd(c)) return tokenBegun() ? endValueText() : fail(kErrorUnfinished);
+        if (isLineBreak(c)) {
+            if (tokenBegun()) return endValueText();
+            continue;
+        }
+        if (isBlank(c)) {
+            if (tokenBegun() && !storeChar(c)) return fail(kErrorMemory);
+            continue;
+        }
+        if (!inClass(kValueChars, c)) return fail(kErrorCharacter);
+        if (!storeChar(c)) return fail(kErrorMemory);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Bracket texts 8 and 16: name characters; the `o` text keeps inner blanks
+// as single spaces, the `m` text drops every blank.
+
+int bracketText(std::FILE* source, bool keepBlanks, int next) {
+    for (;;) {
+        const int c = readChar(source);
+        if (c == ']' || isLineBreak(c)) {
+            if (tokenBegun()) {
+                reader.text = takeToken();
+                trimTrailing(reader.text, false);
+            }
+            return next;
+        }
+        if (isBlank(c)) {
+            if (keepBlanks && tokenBegun() && !storeChar(' ')) return fail(kErrorMemory);
+            continue;
+        }
+        if (inClass(kNameChars, c)) {
+            if (!storeChar(c)) return fail(kErrorMemory);
+            continue;
+        }
+        return fail(isEnd(c) ? kErrorUnfinished : kErrorCharacter);
+    }
+}
+
+int objectBracket(std::FILE* source) { return bracketText(source, true, kAfterObjectBracket); }
+int methodBracket(std::FILE* source) { return bracketText(source, false, kAfterMethodBracket); }
+
+// ---------------------------------------------------------------------------
+// 13 attribute value. An attribute named exactly "t" is verbatim: blanks
+// count from the first character on and nothing is trimmed.
+
+int endAttributeValue(bool verbatim) {
+    char* value = takeToken();
+    if (value != nullptr && !verbatim) trimTrailing(value, true);
+    memRelease(reader.pendingValue);
+    reader.pendingValue = value;
+    if (reader.pendingName != nullptr) {
+        // A node that cannot be allocated fails the element like a token
+        // that cannot grow; the pending strings go with the leftovers.
+        if (!appendAttribute(reader.pendingName, reader.pendingValue)) return fail(kErrorMemory);
+        reader.pendingName = nullptr;
+        reader.pendingValue = nullptr;
+    }
+    return kAttributeList;
+}
+
+int attributeValue(std::FILE* source) {
+    const bool verbatim = reader.pendingName != nullptr && std::strcmp(reader.pendingName, "t") == 0;
+    for (;;) {
+        const int c = readChar(source);
+        const bool begun = verbatim || tokenBegun();
+        if (c == ']') return endAttributeValue(verbatim);
+        if (isLineBreak(c)) {
+            if (begun) return endAttributeValue(verbatim);
+            continue;
+        }
+        if (isBlank(c)) {
+            if (begun && !storeChar(c)) return fail(kErrorMemory);
+            continue;
+        }
+        if (inClass(kValueChars, c)) {
+            if (!storeChar(c)) return fail(kErrorMemory);
+            continue;
+        }
+        return fail(isEnd(c) ? kErrorUnfinished : kErrorCharacter);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// 18 m body and 19 long m body. A body that outgrows kQdxLongBodyCapacity is
+// not kept: the element records its source and positions instead.
+
+int endShortBody() {
+    char* body = takeToken();
+    if (!appendAttribute(nullptr, body)) {
+        memRelease(body);
+        return fail(kErrorMemory);
+    }
+    return kComplete;
+}
+
+int methodBody(std::FILE* source) {
+    reader.bodyOpenedAt = sourcePosition(source);
+    for (;;) {
+        const int c = readChar(source);
+        if (c == '\r') continue;
+        if (c == ')') {
+            if (tokenBegun()) return endShortBody();
+            continue;  // `()` opens nothing: the body goes on
+        }
+        if (isEnd(c)) return tokenBegun() ? endShortBody() : fail(kErrorUnfinished);
+        if (c != '\n' && !inClass(kBodyChars, c)) return fail(kErrorCharacter);
+        if (reader.token.room < 2 && reader.token.capacity > kQdxLongBodyCapacity) {
+            reader.bodySource = source;
+            reader.bodyStart = reader.bodyOpenedAt;
+            return kLongMethodBody;
+        }
+        if (!storeChar(c, kQdxBodyGrowStep)) return fail(kErrorMemory);
+    }
+}
+
+int longMethodBody(std::FILE* source) {
+    releaseToken();
+    for (;;) {
+        const int c = readChar(source);
+        if (c == ')' || isEnd(c)) {
+            reader.bodyEnd = sourcePosition(source);
+            return kComplete;
+        }
+        if (!isWhitespace(c) && !inClass(kBodyChars, c)) return fail(kErrorCharacter);
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Driver and entry points
+
+int exchangeReadElement(std::FILE* source, ExchangeElement* element) {
+    if (element == nullptr) return 0;
+    reader.output = element;
+    reader.result = 0;
+    reader.lastError = 0;
+    // A run that ended without completing may have left a partial element:
+    // the next run starts clean.
+    if (reader.inProgress) {
+        releaseLeftovers();
+    } else {
+        reader.inProgress = true;
+    }
+    std::int16_t state = kBetweenElements;
+    while (state >= 0 && state < static_cast<std::int16_t>(std::size(kStates))) {
+        state = static_cast<std::int16_t>(kStates[state](source));
+    }
+    reader.output = nullptr;  // no pointer into the caller's record survives the run
+    return reader.result;
+}
+
+int exchangeNextFromText(const char** cursor, ExchangeElement* element) {
+    if (cursor == nullptr || *cursor == nullptr || element == nullptr) return 0;
+    exchangeReleaseElement(element);
+    const NextCharFn saved = reader.nextChar;
+    reader.nextChar = readFromText;
+    reader.textStart = *cursor;
+    reader.textCursor = *cursor;
+    const int result = exchangeReadElement(nullptr, element);
+    *cursor = reader.textCursor;
+    reader.nextChar = saved;
+    reader.textStart = nullptr;
+    reader.textCursor = nullptr;
+    return result;
+}
+
+void exchangeReleaseElement(ExchangeElement* element) {
+    if (element == nullptr) return;
+    memRelease(element->name);
+    memRelease(element->text);
+    releaseAttributes(element->attributes);
+    element->kind = 0;
+    element->name = nullptr;
+    element->text = nullptr;
+    element->attributes = nullptr;
+    element->bodySource = nullptr;
+    element->bodyStart = -1;
+    element->bodyEnd = -1;
+}
+
+int exchangeLastError() { return reader.lastError; }
+
+}  // namespace pofreader
