@@ -25,11 +25,28 @@ enum RunResult : uint8_t {
     kRunEndFailed = 31,
 };
 
+// The sixteen phase slots in slot order.
+inline constexpr PhaseFn CycleContext::*kPhaseSlots[] = {
+    &CycleContext::argumentsPhase, &CycleContext::startPhase,    &CycleContext::configPhase,
+    &CycleContext::configCfgPhase, &CycleContext::flagVPhase,    &CycleContext::flagQPhase,
+    &CycleContext::flagPPhase,     &CycleContext::flagAPhase,    &CycleContext::flagYPhase,
+    &CycleContext::flagDPhase,     &CycleContext::mainPhase1,    &CycleContext::mainPhase1Cfg,
+    &CycleContext::mainPhase2,     &CycleContext::mainPhase3,    &CycleContext::mainPhase4,
+    &CycleContext::endPhase,
+};
+inline constexpr std::size_t kPhaseSlotCount = 16;
+static_assert(sizeof kPhaseSlots / sizeof kPhaseSlots[0] == kPhaseSlotCount);
+
 // Sends `event` to the context's event callback, read afresh, when one is set.
 void raiseEvent(CycleContext* ctx, int event);
+// Calls one phase slot between its two events. An empty slot is a phase that
+// succeeds without work (1).
+int callPhase(CycleContext* ctx, PhaseFn CycleContext::*slot, int openEvent, int closeEvent);
 int prepareCycle(CycleContext* ctx, char* const* argv, unsigned argc, int inheritOnly);
 uint8_t runPhases(CycleContext* ctx);
 void cleanupCycle(CycleContext* ctx);
+// Releases every positional argument and the array (count 0, array null).
+void releaseArguments(CycleContext* ctx);
 void copyBypassFile(const char* path, int lineLength);
 
 // ---- Signals ------------------------------------------------------------------
@@ -39,6 +56,8 @@ int attachListener(CycleContext* ctx, uint16_t key, SignalListenerFn pofFn, void
                    SignalListenerFn pcfFn, void* pcfUser);
 int sendSignal(CycleContext* ctx, uint16_t key, SignalRecord* record);
 void freeSignals(CycleContext* ctx);
+// Frees a detached registry: every entry with its listeners, first to last.
+void freeSignalEntries(SignalEntry* first);
 void reportSources(CycleContext* ctx);
 int sendNamedValue(CycleContext* ctx, const char* name, const char* value);
 int frameEventCallback(CycleContext* ctx, int event, void* user);

@@ -1,0 +1,118 @@
+// The record payload splitter: takes "name(value)" apart. The name is the last
+// word before the first opening parenthesis outside double quotes; the value
+// runs to the matching closing parenthesis (the earlier revision: to the first
+// one outside quotes).
+#include "common/common.h"
+#include "frame/frame.h"
+
+namespace pofreader {
+namespace {
+
+// A buffer that keeps at most its size minus one characters and is always
+// terminated (when it has room for the terminator at all). The logical length
+// goes on counting what is cut, so that emptiness is judged on the input.
+class BoundedText {
+public:
+    BoundedText(char* buffer, std::size_t size) : buffer_(buffer), size_(size) { terminate(); }
+
+    void restart() { length_ = 0; }
+    void append(char c) {
+        if (length_ + 1 < size_) buffer_[length_] = c;
+        ++length_;
+    }
+    void terminate() {
+        if (size_ == 0) return;
+        buffer_[length_ < size_ ? length_ : size_ - 1] = '\0';
+    }
+    bool empty() const { return length_ == 0; }
+
+private:
+    char* buffer_;
+    std::size_t size_;
+    std::size_t length_ = 0;
+};
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Name scanner. Leaves `cursor` on the opening parenthesis when it succeeds.
+bool scanName(const char*& cursor, BoundedText& name) {
+    bool quoted = false;
+    bool startAfresh = false;  // after a blank, tab or closing quote outside quotes
+    for (;; ++cursor) {
+        const char c = *cursor;
+        if (c == '\0') {
+            name.terminate();
+            return false;
+        }
+        if (c == '"') {
+            name.append(c);
+            quoted = !quoted;
+            startAfresh = !quoted;  // an opening quote continues the word
+            continue;
+        }
+        if (!quoted) {
+            if (isBlank(c)) {
+                name.terminate();
+                startAfresh = true;
+                continue;
+            }
+            if (c == '(') {
+                name.terminate();
+                return !name.empty();
+            }
+            if (c == ')') {
+                name.terminate();
+                return false;
+            }
+        }
+        if (startAfresh) {
+            name.restart();
+            startAfresh = false;
+        }
+        name.append(c);
+    }
+}
+
+// Value scanner: from the first opening parenthesis at or after `cursor`.
+void scanValue(const char* cursor, BoundedText& value) {
+    while (*cursor != '(') {
+        if (*cursor == '\0' || *cursor == ')') return;
+        ++cursor;
+    }
+    ++cursor;
+
+    bool quoted = false;
+    int depth = 0;
+    for (; *cursor != '\0'; ++cursor) {
+        const char c = *cursor;
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == ')') {
+            if (kEarlierRevision || depth == 0) break;
+            --depth;
+        } else if (!quoted && c == '(' && !kEarlierRevision) {
+            ++depth;
+        }
+        value.append(c);
+    }
+    value.terminate();
+}
+
+}  // namespace
+
+// Splits `payload` into `name` and `value` (buffers of `nameSize` and
+// `valueSize` bytes; longer texts are cut). Returns 1 when a non-empty name
+// followed by an opening parenthesis was found. On failure the buffers hold
+// whatever had been copied, terminated.
+int splitNameValue(const char* payload, char* name, std::size_t nameSize, char* value,
+                   std::size_t valueSize) {
+    BoundedText nameText(name, nameSize);
+    BoundedText valueText(value, valueSize);
+    if (payload == nullptr) return 0;
+    const char* cursor = payload;
+    const bool found = scanName(cursor, nameText);
+    scanValue(cursor, valueText);
+    return found ? 1 : 0;
+}
+
+}  // namespace pofreader
