@@ -1,0 +1,95 @@
+#include "host_options.h"
+
+namespace pofhost {
+
+bool parseOptions(int argc, const char* const* argv, HostOptions& options, std::string& error) {
+    bool cycleOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i] != nullptr ? argv[i] : "";
+        if (cycleOnly || argument.compare(0, 2, "--") != 0) {
+            options.cycleArguments.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            cycleOnly = true;
+            continue;
+        }
+        // "--name=value" or "--name value".
+        const std::size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        const bool inlineValue = equals != std::string::npos;
+        std::string value = inlineValue ? argument.substr(equals + 1) : "";
+
+        bool* flag = name == "--help"      ? &options.help
+                     : name == "--version" ? &options.version
+                     : name == "--events"  ? &options.events
+                                           : nullptr;
+        if (flag != nullptr) {
+            if (inlineValue) {
+                error = "option " + name + " takes no value";
+                return false;
+            }
+            *flag = true;
+            continue;
+        }
+        if (name != "--library" && name != "--format" && name != "--svg" && name != "--view") {
+            error = "unknown option " + argument + " (see --help)";
+            return false;
+        }
+        if (!inlineValue && i + 1 < argc && argv[i + 1] != nullptr) value = argv[++i];
+        if (value.empty()) {
+            error = "option " + name + " needs a value";
+            return false;
+        }
+        if (name == "--library") {
+            options.library = value;
+        } else if (name == "--svg") {
+            options.svgFile = value;
+        } else if (name == "--format") {
+            if (value == "text") {
+                options.format = OutputFormat::Text;
+            } else if (value == "json") {
+                options.format = OutputFormat::Json;
+            } else {
+                error = "unknown format '" + value + "' (text or json)";
+                return false;
+            }
+        } else if (!parseView(value, options.view)) {
+            error = "unknown view '" + value + "' (xy, zx or yz)";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string helpText(const std::string& defaultLibrary) {
+    return "Usage: pofhost [OPTION]... [--] [CYCLE-ARGUMENT]...\n"
+           "Loads the POF reading cycle, runs it once with the cycle arguments\n"
+           "(for example -Sjob: the parameter file job.pcf in the current directory)\n"
+           "and prints every signal the host receives, one line per delivery.\n"
+           "\n"
+           "Options (anywhere before \"--\"; every other argument goes to the cycle):\n"
+           "  --library PATH     load the cycle library at PATH, either revision\n"
+           "                     (default: " + defaultLibrary + ")\n"
+           "  --format text|json one text line per delivery (default), or JSON Lines:\n"
+           "                     one object per line, numbers that read back to the\n"
+           "                     same double, bytes outside ASCII as \\u00XX\n"
+           "  --events           also print the events the host sees (the preparation's;\n"
+           "                     the library takes the callback over for the phases)\n"
+           "  --svg FILE         write a picture of the toolpath to FILE: rapid moves\n"
+           "                     dashed, feed moves solid, arcs as circular arcs when\n"
+           "                     their third values are equally far from start and end,\n"
+           "                     else as a chord marked with a circle\n"
+           "  --view xy|zx|yz    the plane of the picture (default xy)\n"
+           "  --version          print pofhost's version and the loaded cycle's\n"
+           "  --help             print this text\n"
+           "\n"
+           "After the run pofhost prints the result and the record's frame, tool and\n"
+           "reference matrices (the earlier revision 7.00 has no reference matrix).\n"
+           "\n"
+           "Exit status: 0 when the cycle ran (qvCSexecCycle returned 1), 1 when it\n"
+           "did not (it returned 0), 2 for a usage error or a library or export that\n"
+           "cannot be loaded, or a picture file that cannot be written.\n";
+}
+
+}  // namespace pofhost

@@ -1,0 +1,31 @@
+// The command line of pofhost: host options first or anywhere, each starting
+// with "--"; every other argument, and everything after "--", goes to the
+// cycle unchanged.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "delivery_format.h"
+#include "toolpath_svg.h"
+
+namespace pofhost {
+
+struct HostOptions {
+    std::string library;  // empty: the current revision built beside pofhost
+    OutputFormat format = OutputFormat::Text;
+    bool events = false;
+    std::string svgFile;  // empty: no picture
+    View view = View::XY;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> cycleArguments;
+};
+
+// Fills `options`; on a usage error returns false with a one-line `error`.
+bool parseOptions(int argc, const char* const* argv, HostOptions& options, std::string& error);
+
+// The text of --help.
+std::string helpText(const std::string& defaultLibrary);
+
+}  // namespace pofhost
