@@ -17,6 +17,12 @@ SignalEntry* findEntry(CycleContext* ctx, uint16_t key) {
     return entry != nullptr && entry->key == key ? entry : nullptr;
 }
 
+const SignalListener* lastListener(const SignalEntry* entry) {
+    const SignalListener* listener = entry->listeners;
+    while (listener != nullptr && listener->next != nullptr) listener = listener->next;
+    return listener;
+}
+
 }  // namespace
 
 // Registers `key`, or overwrites an existing entry's handlers and enabled
@@ -80,14 +86,19 @@ int sendSignal(CycleContext* ctx, uint16_t key, SignalRecord* record) {
 
     // A handler or listener may start a nested run on this record, whose end
     // releases the registry; the hold keeps this entry alive until we are done.
+    // The signal goes to the listeners attached when it was sent: one that a
+    // nested run attaches carries that run's host record, which may be gone by
+    // the time the walk would reach it.
     holdRecord(ctx);
     const bool pcfMode = ctx->pcfMode != 0;
+    const SignalListener* last = lastListener(entry);
     SignalHandlerFn handler = pcfMode ? entry->pcfHandler : entry->pofHandler;
     const int result = handler != nullptr ? handler(ctx, record) : 0;
-    for (SignalListener* listener = entry->listeners; listener != nullptr;
-         listener = listener->next) {
+    for (const SignalListener* listener = last != nullptr ? entry->listeners : nullptr;
+         listener != nullptr; listener = listener->next) {
         SignalListenerFn fn = pcfMode ? listener->pcfFn : listener->pofFn;
         if (fn != nullptr) fn(ctx, record, pcfMode ? listener->pcfUser : listener->pofUser);
+        if (listener == last) break;
     }
     releaseRecordHold(ctx);
     return result;
