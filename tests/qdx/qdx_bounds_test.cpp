@@ -1,0 +1,223 @@
+// Bounds and failures of the qDX reader: the long-body boundary, the token
+// limit, allocation failures and a method report file that cannot be opened.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "common/common.h"
+#include "common/limits.h"
+#include "qdx/qdx.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using pofreader::ExchangeElement;
+
+// Releases the element whatever the test's outcome.
+struct Element : ExchangeElement {
+    Element() : ExchangeElement{0, nullptr, nullptr, nullptr, nullptr, -1, -1} {}
+    ~Element() { pofreader::exchangeReleaseElement(this); }
+};
+
+std::size_t attributeCount(const ExchangeElement& e) {
+    std::size_t n = 0;
+    for (const pofreader::ExchangeAttribute* a = e.attributes; a != nullptr; a = a->next) ++n;
+    return n;
+}
+
+// A body of `length` characters that uses more than one character class.
+std::string bodyOf(std::size_t length) {
+    std::string body;
+    for (std::size_t i = 0; i < length; ++i) body += "G81 X;\t"[i % 7];
+    return body;
+}
+
+TEST(QdxLongBody, Body4351StaysInMemory) {
+    testing_support::TempDir dir;
+    const std::string body = bodyOf(4351);
+    const std::string text = "m d(" + body + ")";
+    const char* cursor = text.c_str();
+    Element e;
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    ASSERT_EQ(attributeCount(e), 1u);
+    EXPECT_EQ(e.attributes->name, nullptr);
+    EXPECT_EQ(std::string(e.attributes->value), body);
+    EXPECT_EQ(e.bodySource, nullptr);
+    EXPECT_EQ(e.bodyStart, -1);
+    EXPECT_EQ(e.bodyEnd, -1);
+    EXPECT_EQ(*cursor, '\0');
+}
+
+TEST(QdxLongBody, CarriageReturnsDoNotCountTowardsTheBoundary) {
+    const std::string body = bodyOf(4351);
+    const std::string text = "m d(\r\r" + body.substr(0, 2000) + "\r" + body.substr(2000) + "\r)";
+    const char* cursor = text.c_str();
+    Element e;
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    ASSERT_EQ(attributeCount(e), 1u);
+    EXPECT_EQ(std::string(e.attributes->value), body);
+}
+
+TEST(QdxLongBody, Body4352RecordsTextOffsets) {
+    const std::string body = bodyOf(4352);
+    const std::string text = "m d (" + body + ") v a(1)";
+    const char* cursor = text.c_str();
+    Element e;
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    EXPECT_EQ(e.kind, 'm');
+    EXPECT_STREQ(e.name, "d");
+    EXPECT_EQ(e.attributes, nullptr);
+    EXPECT_EQ(e.bodySource, nullptr);  // a text has no source handle
+    EXPECT_EQ(e.bodyStart, 5);
+    EXPECT_EQ(e.bodyEnd, static_cast<int>(5 + body.size() + 1));
+    EXPECT_EQ(text.substr(e.bodyStart, e.bodyEnd - 1 - e.bodyStart), body);
+    EXPECT_STREQ(cursor, " v a(1)");
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    EXPECT_STREQ(e.name, "a");
+    EXPECT_EQ(e.bodyStart, -1);
+}
+
+TEST(QdxLongBody, OffsetsCountFromWhereTheCallBegan) {
+    const std::string body = bodyOf(6000);
+    const std::string text = "v a(1) m d (" + body + ")";
+    const char* cursor = text.c_str();
+    Element e;
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    const char* methodStart = cursor;
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    EXPECT_EQ(e.bodyStart, 6);  // " m d (" from where this call began
+    EXPECT_EQ(std::string(methodStart + e.bodyStart, e.bodyEnd - 1 - e.bodyStart), body);
+    EXPECT_EQ(*cursor, '\0');
+}
+
+TEST(QdxLongBody, EndOfInputEndsALongBody) {
+    const std::string text = "m d(" + bodyOf(5000) + "\r\n";
+    const char* cursor = text.c_str();
+    Element e;
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    EXPECT_EQ(e.bodyStart, 4);
+    EXPECT_EQ(e.bodyEnd, static_cast<int>(text.size()));
+    EXPECT_EQ(e.attributes, nullptr);
+}
+
+TEST(QdxLongBody, BadCharacterInALongBodyFails) {
+    const std::string text = "m d(" + bodyOf(5000) + "`) v a(1)";
+    const char* cursor = text.c_str();
+    Element e;
+    EXPECT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 0);
+    EXPECT_EQ(pofreader::exchangeLastError(), 11);
+    EXPECT_STREQ(cursor, ") v a(1)");
+    EXPECT_EQ(e.kind, 0);
+    EXPECT_EQ(e.bodyStart, -1);
+}
+
+// Names, values and texts grow on the heap; past kQdxTokenMax characters the
+// element fails as if memory had run out, and the next element reads clean.
+TEST(QdxTokenLimit, NamePastTheLimitFailsWithoutExhaustingMemory) {
+    std::string text = "v ";
+    text.append(pofreader::kQdxTokenMax + 1, 'n');
+    text += "(1) v b(2)";
+    const char* cursor = text.c_str();
+    Element e;
+    EXPECT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 0);
+    EXPECT_EQ(pofreader::exchangeLastError(), 91);
+    EXPECT_STREQ(cursor, "(1) v b(2)");  // stopped on the character that did not fit
+    cursor += 3;
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    EXPECT_STREQ(e.name, "b");
+}
+
+TEST(QdxTokenLimit, ValueAtTheLimitIsKept) {
+    std::string text = "v a(";
+    text.append(pofreader::kQdxTokenMax, 'x');
+    text += ")";
+    const char* cursor = text.c_str();
+    Element e;
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    EXPECT_EQ(std::string(e.text).size(), pofreader::kQdxTokenMax);
+}
+
+// Every allocation of a run is failed in turn: each failure gives 0 with
+// error 91, releases the partial element (the sanitizer build proves no
+// leak) and leaves the reader ready for the next text.
+TEST(QdxAllocation, EveryFailureGivesNothingAndLeaksNothing) {
+    testing_support::TempDir dir;
+    const char* const text = "o T [a b] ( d[10] t[ x ] ) m d [p] ( G81 ) v x(\\065bc) {";
+    bool sawSuccess = false;
+    for (long n = 1; n < 100 && !sawSuccess; ++n) {
+        SCOPED_TRACE("failing allocation " + std::to_string(n));
+        const char* cursor = text;
+        Element e;
+        int elements = 0;
+        int failures = 0;
+        pofreader::memInjectFailure(n);
+        for (int call = 0; call < 8; ++call) {
+            if (pofreader::exchangeNextFromText(&cursor, &e) == 1) {
+                ++elements;
+            } else if (pofreader::exchangeLastError() == 91) {
+                ++failures;
+            } else if (*cursor == '\0') {
+                break;
+            }
+        }
+        const long made = pofreader::memInjectFailure(0);
+        if (made < n) {
+            sawSuccess = true;
+            EXPECT_EQ(elements, 4);
+            EXPECT_EQ(failures, 0);
+        } else {
+            EXPECT_EQ(failures, 1);
+            EXPECT_LT(elements, 4);
+        }
+    }
+    EXPECT_TRUE(sawSuccess);
+    const char* cursor = text;
+    Element e;
+    EXPECT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    EXPECT_STREQ(e.name, "T");
+}
+
+// The node is the last allocation of this element; losing it fails the
+// element (error 91) rather than dropping the attribute.
+TEST(QdxAllocation, AttributeNodeThatCannotBeAllocated) {
+    const char* const text = "o x ( a[1] )";
+    const char* cursor = text;
+    Element e;
+    pofreader::memInjectFailure(0);
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    const long allocations = pofreader::memInjectFailure(0);
+    pofreader::exchangeReleaseElement(&e);
+    cursor = text;
+    pofreader::memInjectFailure(allocations);
+    EXPECT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 0);
+    EXPECT_EQ(pofreader::exchangeLastError(), 91);
+    EXPECT_STREQ(cursor, " )");
+    EXPECT_EQ(pofreader::memInjectFailure(0), allocations);
+}
+
+TEST(QdxMethodReport, UnopenableFileIsIgnored) {
+    testing_support::TempDir dir;
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("EDK.TXT")));
+    const char* cursor = "m d (x) v a(1)";
+    Element e;
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    EXPECT_STREQ(e.attributes->value, "x");
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    EXPECT_STREQ(e.name, "a");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("EDK.TXT")));
+}
+
+TEST(QdxMethodReport, LinesAreAppended) {
+    testing_support::TempDir dir;
+    dir.write("EDK.TXT", "earlier\n");
+    const char* cursor = "m drill\n(G81) m tap ;c\n(x)";
+    Element e;
+    while (pofreader::exchangeNextFromText(&cursor, &e) == 1) {
+    }
+    EXPECT_EQ(dir.read("EDK.TXT"), "earlier\n methode = 'drill'\n methode = 'tap'\n");
+}
+
+}  // namespace

@@ -1,0 +1,116 @@
+// The reader over a stream: a long body records the stream and its file
+// positions, from which the caller can read the body back.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "qdx/qdx.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using pofreader::ExchangeElement;
+
+struct Stream {
+    explicit Stream(const std::string& content) : file(std::tmpfile()) {
+        if (file == nullptr) return;
+        std::fwrite(content.data(), 1, content.size(), file);
+        std::rewind(file);
+    }
+    ~Stream() {
+        if (file != nullptr) std::fclose(file);
+    }
+    std::FILE* file;
+};
+
+struct Element : ExchangeElement {
+    Element() : ExchangeElement{0, nullptr, nullptr, nullptr, nullptr, -1, -1} {}
+    ~Element() { pofreader::exchangeReleaseElement(this); }
+};
+
+TEST(QdxStream, LongBodyRecordsFilePositions) {
+    testing_support::TempDir dir;
+    const std::string body(5000, 'X');
+    Stream in("m drill (" + body + ")\nv a(1)");
+    ASSERT_NE(in.file, nullptr);
+    Element e;
+    ASSERT_EQ(pofreader::exchangeReadElement(in.file, &e), 1);
+    EXPECT_EQ(e.kind, 'm');
+    EXPECT_STREQ(e.name, "drill");
+    EXPECT_EQ(e.attributes, nullptr);
+    EXPECT_EQ(e.bodySource, in.file);
+    EXPECT_EQ(e.bodyStart, 9);
+    EXPECT_EQ(e.bodyEnd, 9 + 5000 + 1);
+    const long resume = std::ftell(in.file);
+
+    std::string readBack(static_cast<std::size_t>(e.bodyEnd - 1 - e.bodyStart), '\0');
+    ASSERT_EQ(std::fseek(in.file, e.bodyStart, SEEK_SET), 0);
+    ASSERT_EQ(std::fread(readBack.data(), 1, readBack.size(), in.file), readBack.size());
+    EXPECT_EQ(readBack, body);
+    ASSERT_EQ(std::fseek(in.file, resume, SEEK_SET), 0);
+
+    pofreader::exchangeReleaseElement(&e);
+    ASSERT_EQ(pofreader::exchangeReadElement(in.file, &e), 1);
+    EXPECT_STREQ(e.name, "a");
+    EXPECT_STREQ(e.text, "1");
+    EXPECT_EQ(e.bodySource, nullptr);
+    EXPECT_EQ(e.bodyStart, -1);
+    EXPECT_EQ(pofreader::exchangeReadElement(in.file, &e), 0);
+    EXPECT_EQ(pofreader::exchangeLastError(), 0);
+    EXPECT_EQ(dir.read("EDK.TXT"), " methode = 'drill'\n");
+}
+
+TEST(QdxStream, ShortBodyIsAnAttribute) {
+    Stream in("m d(G81 X1)");
+    ASSERT_NE(in.file, nullptr);
+    Element e;
+    ASSERT_EQ(pofreader::exchangeReadElement(in.file, &e), 1);
+    ASSERT_NE(e.attributes, nullptr);
+    EXPECT_STREQ(e.attributes->value, "G81 X1");
+    EXPECT_EQ(e.bodySource, nullptr);
+    EXPECT_EQ(e.bodyStart, -1);
+}
+
+TEST(QdxStream, ControlZEndsTheInput) {
+    Stream in("v a(1)\x1a");
+    ASSERT_NE(in.file, nullptr);
+    Element e;
+    ASSERT_EQ(pofreader::exchangeReadElement(in.file, &e), 1);
+    pofreader::exchangeReleaseElement(&e);
+    EXPECT_EQ(pofreader::exchangeReadElement(in.file, &e), 0);
+    EXPECT_EQ(pofreader::exchangeLastError(), 0);
+}
+
+TEST(QdxStream, UnfinishedElementAtEndOfStream) {
+    Stream in("o x ( a[1] b[");
+    ASSERT_NE(in.file, nullptr);
+    Element e;
+    EXPECT_EQ(pofreader::exchangeReadElement(in.file, &e), 0);
+    EXPECT_EQ(pofreader::exchangeLastError(), 1);
+    EXPECT_EQ(e.kind, 0);
+    EXPECT_EQ(e.attributes, nullptr);
+}
+
+TEST(QdxStream, NoSourceReadsAsEmpty) {
+    Element e;
+    EXPECT_EQ(pofreader::exchangeReadElement(nullptr, &e), 0);
+    EXPECT_EQ(pofreader::exchangeLastError(), 0);
+}
+
+// A text read after a stream still reads from the text, and a stream read
+// after a text reads from the stream again.
+TEST(QdxStream, TextAndStreamSourcesDoNotMix) {
+    Stream in("v s(1)");
+    ASSERT_NE(in.file, nullptr);
+    const char* cursor = "v t(2)";
+    Element e;
+    ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+    EXPECT_STREQ(e.name, "t");
+    pofreader::exchangeReleaseElement(&e);
+    ASSERT_EQ(pofreader::exchangeReadElement(in.file, &e), 1);
+    EXPECT_STREQ(e.name, "s");
+}
+
+}  // namespace
