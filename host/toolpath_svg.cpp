@@ -281,10 +281,10 @@ std::string renderSvg(const std::vector<Segment>& segments, View view) {
            "</text>\n";
     // Legend of counts.
     const double legendY = kHeight - kMargin + 10;
-    svg += "  <text x=\"" + num(kMargin) + "\" y=\"" + num(legendY) + "\">view " + names + ": " +
-           std::to_string(rapid) + " rapid (dashed), " + std::to_string(feed) + " feed, " +
-           std::to_string(circular) + " arc, " + std::to_string(chord) +
-           " arc drawn as marked chord</text>\n";
+    svg += "  <text x=\"" + num(kMargin) + "\" y=\"" + num(legendY) + "\">view " + names +
+           " | rapid (dashed) " + std::to_string(rapid) + " | feed " + std::to_string(feed) +
+           " | arc " + std::to_string(circular) + " | arc as marked chord " + std::to_string(chord) +
+           "</text>\n";
     svg += "</svg>\n";
     return svg;
 }
