@@ -12,6 +12,7 @@ namespace {
 
 constexpr FrameMatrix kIdentity = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 
+#ifndef POFREADER_REVISION_700
 double at(const FrameMatrix& matrix, int row, int column) { return matrix.m[4 * row + column]; }
 
 // Determinant of a row-major 3x3 block, expanded along its first row.
@@ -19,6 +20,7 @@ double determinant3(const double m[9]) {
     return m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
            m[2] * (m[3] * m[7] - m[4] * m[6]);
 }
+#endif
 
 }  // namespace
 

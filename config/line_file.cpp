@@ -38,6 +38,9 @@ int lineFileNextEntry(std::FILE* stream, const char** name, const char** value) 
         const int c = std::fgetc(stream);
         if (c == EOF || c == 26) {
             if (nameLength == 0) return 0;
+            // Character 26 ends the input, not just this entry: leave it for
+            // the next read to find.
+            if (c == 26) std::ungetc(c, stream);
             break;
         }
         if (isLineEnd(c)) {
