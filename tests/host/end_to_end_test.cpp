@@ -1,0 +1,265 @@
+// pofhost as a user runs it: on copies of the example jobs, with this test's
+// revision of the library, compared with the checked-in golden output.
+//
+// To regenerate the golden files after a deliberate change, run the test
+// binaries of both revisions with POFHOST_UPDATE_GOLDEN=1 and review the diff.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/common.h"
+#include "format_checks.h"
+#include "host_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using host_tests::HostRun;
+using host_tests::isJsonValue;
+using host_tests::isWellFormedXml;
+using testing_support::TempDir;
+
+const char* const kRevision = pofreader::kEarlierRevision ? "7.00" : "9.50";
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+int countLines(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (const std::string& line : linesOf(text)) n += line.find(needle) != std::string::npos;
+    return n;
+}
+
+// A copy of examples/ to run in: the cycle reads "pofreader.def" from its
+// current directory and appends to "EDK.TXT" there.
+class ExampleJob : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(dir_.path().empty());
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::string(POFREADER_SOURCE_DIR) + "/examples"))
+            std::filesystem::copy_file(entry.path(), dir_.file(entry.path().filename().string()));
+    }
+
+    // pofhost with this revision's library.
+    HostRun host(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), {"--library", POFREADER_LIBRARY_PATH});
+        return host_tests::runProgram(POFHOST_PATH, arguments, dir_.path());
+    }
+    // pofhost as given, no library chosen.
+    HostRun bareHost(const std::vector<std::string>& arguments) const {
+        return host_tests::runProgram(POFHOST_PATH, arguments, dir_.path());
+    }
+
+    TempDir dir_{false};
+};
+
+// ---- Golden output -----------------------------------------------------------
+
+struct GoldenCase {
+    const char* name;
+    std::vector<std::string> arguments;
+};
+
+const GoldenCase kGoldenCases[] = {
+    {"job-text", {"--events", "-Sjob"}},
+    {"job-json", {"--format", "json", "-Sjob"}},
+    {"cfg-text", {"-Sbracket.CFG"}},
+};
+
+TEST_F(ExampleJob, OutputMatchesTheGoldenFiles) {
+    const bool update = std::getenv("POFHOST_UPDATE_GOLDEN") != nullptr;
+    for (const GoldenCase& c : kGoldenCases) {
+        const std::string golden = std::string(POFREADER_SOURCE_DIR) + "/tests/host/golden/" + c.name +
+                                   "-" + kRevision + (c.name == std::string("job-json") ? ".jsonl" : ".txt");
+        SCOPED_TRACE(golden);
+        const HostRun run = host(c.arguments);
+        EXPECT_EQ(0, run.exitCode);
+        EXPECT_EQ("", run.err);
+        if (update) std::ofstream(golden, std::ios::binary) << run.out;
+        const std::vector<std::string> expected = linesOf(readFile(golden));
+        const std::vector<std::string> actual = linesOf(run.out);
+        ASSERT_FALSE(expected.empty()) << "no golden file";
+        for (std::size_t i = 0; i < std::max(expected.size(), actual.size()); ++i) {
+            ASSERT_EQ(i < expected.size() ? expected[i] : "(end)", i < actual.size() ? actual[i] : "(end)")
+                << "line " << i + 1;
+        }
+        EXPECT_EQ(readFile(golden), run.out);  // line ends too
+    }
+}
+
+// ---- JSON Lines ----------------------------------------------------------------
+
+TEST_F(ExampleJob, EveryJsonLineParsesAndMatchesTheTextOutput) {
+    for (const char* source : {"-Sjob", "-Sbracket.CFG"}) {
+        SCOPED_TRACE(source);
+        const HostRun json = host({"--format", "json", "--events", source});
+        const HostRun text = host({"--events", source});
+        ASSERT_EQ(0, json.exitCode);
+        const std::vector<std::string> lines = linesOf(json.out);
+        ASSERT_FALSE(lines.empty());
+        for (const std::string& line : lines) {
+            std::string why;
+            EXPECT_TRUE(isJsonValue(line, &why)) << line << ": " << why;
+            EXPECT_EQ('{', line.front());
+        }
+        // One object per delivery and per event, as the text has one line.
+        EXPECT_EQ(countLines(text.out, "fn"), countLines(json.out, "{\"fn\":"));
+        EXPECT_EQ(countLines(text.out, "event "), countLines(json.out, "{\"event\":"));
+    }
+}
+
+TEST_F(ExampleJob, EightBitTextIsEscapedInBothFormats) {
+    // The toolpath's second text record holds a degree sign in Latin-1 (0xB0).
+    const HostRun text = host({"-Sjob"});
+    const HostRun json = host({"--format", "json", "-Sjob"});
+    EXPECT_NE(std::string::npos, text.out.find("tilted 30\\xB0 towards"));
+    EXPECT_NE(std::string::npos, json.out.find("tilted 30\\u00B0 towards"));
+    for (const std::string* out : {&text.out, &json.out})
+        for (const char c : *out) ASSERT_LT(static_cast<unsigned char>(c), 0x80);
+}
+
+// ---- The picture ------------------------------------------------------------------
+
+TEST_F(ExampleJob, ThePictureHasOnePathPerMoveAndDrawsArcsByTheRule) {
+    // In the XY view the four pocket corners are circles and the two ZX
+    // fillets chords; in the ZX view the other way round, except that the
+    // earlier revision sends no third z, so its fillets have no centre there.
+    struct ViewCase {
+        const char* view;
+        int arcs, chords;
+    };
+    const bool earlier = pofreader::kEarlierRevision;
+    const ViewCase views[] = {{"xy", 4, 2}, {"zx", earlier ? 0 : 2, earlier ? 6 : 4}, {"yz", 0, 6}};
+    for (const ViewCase& v : views) {
+        SCOPED_TRACE(v.view);
+        const HostRun run = host({"--svg", "picture.svg", "--view", v.view, "-Sjob"});
+        ASSERT_EQ(0, run.exitCode) << run.err;
+        const std::string svg = readFile(dir_.file("picture.svg"));
+        std::map<std::string, int> elements;
+        std::string why;
+        ASSERT_TRUE(isWellFormedXml(svg, &elements, &why)) << why;
+        const int moves = countLines(run.out, " key=31 ");
+        EXPECT_EQ(19, moves);
+        EXPECT_EQ(moves, elements["path"]);
+        const int rapids = countLines(run.out, "code=3107 ") + countLines(run.out, "code=3109 ");
+        EXPECT_EQ(rapids, countLines(svg, "<path class=\"rapid\""));
+        EXPECT_EQ(v.arcs, countLines(svg, "<path class=\"arc\""));
+        EXPECT_EQ(v.chords, countLines(svg, "<path class=\"chord\""));
+        EXPECT_EQ(v.chords, elements["circle"]);
+    }
+}
+
+// ---- Events ----------------------------------------------------------------------
+
+TEST_F(ExampleJob, EventsShowThePreparationOnlyWhenAsked) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::vector<std::string> events;
+    } cases[] = {
+        {{"-Sjob"}, {}},
+        {{"--events", "-Sjob"}, {"event 121", "event 129"}},
+        {{"--events", "-Sjob", "part7"}, {"event 111", "event 119", "event 121", "event 129"}},
+    };
+    for (const auto& c : cases) {
+        const HostRun run = host(c.arguments);
+        ASSERT_EQ(0, run.exitCode);
+        std::vector<std::string> events;
+        for (const std::string& line : linesOf(run.out))
+            if (line.compare(0, 6, "event ") == 0) events.push_back(line);
+        EXPECT_EQ(c.events, events);
+    }
+}
+
+// ---- Exits and messages -----------------------------------------------------------
+
+TEST_F(ExampleJob, UsageAndLoadingErrorsExitWithTwoAndOneLineNamingTheCause) {
+    const std::string missing = dir_.file("no-such-library.so");
+    const std::string notLibrary = dir_.file("bracket.pof");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string mention;
+    } cases[] = {
+        {{"--library", missing, "-Sjob"}, missing},
+        {{"--library", notLibrary, "-Sjob"}, notLibrary},
+        {{"--library", NO_EXPORTS_PATH, "-Sjob"}, "qvCSgetCycle"},
+        {{"--colour", "-Sjob"}, "--colour"},
+        {{"--format", "yaml", "-Sjob"}, "yaml"},
+        {{"--view", "xz", "-Sjob"}, "xz"},
+        {{"--svg"}, "--svg"},
+        {{"--svg", dir_.file("no-dir/picture.svg"), "-Sjob"}, "no-dir/picture.svg"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mention);
+        const HostRun run = bareHost(c.arguments);
+        EXPECT_EQ(2, run.exitCode);
+        EXPECT_EQ("", run.out);
+        EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+        EXPECT_EQ(0u, run.err.find("pofhost: ")) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(c.mention)) << run.err;
+    }
+}
+
+TEST_F(ExampleJob, ExitStatusFollowsTheCycleResult) {
+    const HostRun ran = host({"-Sjob"});
+    EXPECT_EQ(0, ran.exitCode);
+    EXPECT_EQ(1, countLines(ran.out, "result 1"));
+
+    const HostRun failed = bareHost({"--library", FAKE_CYCLE_PATH, "fail"});
+    EXPECT_EQ(1, failed.exitCode);
+    EXPECT_EQ(1, countLines(failed.out, "result 0"));
+}
+
+TEST_F(ExampleJob, VersionAndHelpNeedNoRun) {
+    const HostRun version = host({"--version"});
+    EXPECT_EQ(0, version.exitCode);
+    const std::string cycleVersion = pofreader::kEarlierRevision ? "7.00-05.08.2002" : "9.50-02.12.2008";
+    EXPECT_EQ("pofhost 1.0\nquorvant POF Reading Cycle " + cycleVersion + "\n", version.out);
+
+    // Help is given before any library is loaded.
+    const HostRun help = bareHost({"--library", dir_.file("no-such-library.so"), "--help"});
+    EXPECT_EQ(0, help.exitCode);
+    EXPECT_NE(std::string::npos, help.out.find("--view xy|zx|yz"));
+    EXPECT_FALSE(dir_.exists("EDK.TXT"));
+}
+
+TEST_F(ExampleJob, OddRecordsAreShownSafelyAndTheShortRecordIsNotOverread) {
+    for (const char* format : {"text", "json"}) {
+        SCOPED_TRACE(format);
+        const HostRun run = bareHost({"--library", FAKE_CYCLE_PATH, "--format", format, "odd"});
+        ASSERT_EQ(0, run.exitCode) << run.err;
+        const bool json = format == std::string("json");
+        // A name field without a terminator is read to its end: 256 bytes.
+        EXPECT_NE(std::string::npos, run.out.find(std::string(256, 'n') + "\""));
+        EXPECT_EQ(std::string::npos, run.out.find(std::string(257, 'n')));
+        EXPECT_NE(std::string::npos, run.out.find(json ? "\\u0001\\u00FF\\\"\\\\ end" : "\\x01\\xFF\\\"\\\\ end"));
+        EXPECT_NE(std::string::npos, run.out.find(json ? "\"x\":\"nan\",\"y\":\"-inf\"" : "x=nan y=-inf"));
+        EXPECT_NE(std::string::npos, run.out.find(json ? "\"kind\":\"unknown\"" : "(body not decoded)"));
+        EXPECT_NE(std::string::npos, run.out.find(json ? "0.1]" : " 0.1\n"));
+        // The record is laid out as the earlier revision's: no reference matrix.
+        EXPECT_NE(std::string::npos, run.out.find("toolMatrix"));
+        EXPECT_EQ(std::string::npos, run.out.find("referenceMatrix"));
+        if (json) {
+            for (const std::string& line : linesOf(run.out)) EXPECT_TRUE(isJsonValue(line)) << line;
+        }
+    }
+}
+
+}  // namespace
