@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/limits.h"
 #include "pofreader/pofreader.h"
 
 namespace pofreader {
@@ -41,7 +42,17 @@ struct PofReaderState {
 #endif
     double x, y, z;  // target of the last move sent
     double u, v, w;  // tool axis of the last move sent
+    // The record every handler fills and sends: zeroed once per read phase and
+    // reused, each handler writing only the fields of its form.
+    SignalRecord* record;
 };
+
+// The fresh state of a read phase, sending through `record`.
+PofReaderState makeReaderState(CycleContext* ctx, SignalRecord* record);
+
+// The handler of a record type, or null for a type that is read and ignored.
+using RecordHandlerFn = void (*)(const char* payload, PofReaderState& state);
+RecordHandlerFn recordHandler(int type);
 
 inline constexpr int32_t kWorkplaneXY = 17;
 inline constexpr int32_t kWorkplaneZX = 18;
@@ -70,8 +81,53 @@ struct MoveWords {
 };
 
 // Parses a move payload into `words`, whose values the handler has preset.
-// Returns the kind.
+// Returns the kind. parseMove uses the grammar of the revision being built;
+// both grammars are always compiled so that each can be tested on its own.
 int32_t parseMove(const char* payload, MoveWords& words);
+int32_t parseMoveTokens(const char* payload, MoveWords& words);  // current revision
+int32_t parseMoveEarlier(const char* payload, MoveWords& words); // revision 7.00
+
+// Decimal text to double whatever the process's locale: leading white space
+// skipped, then the longest prefix of sign, digits, '.', exponent; 0 when no
+// number starts there. Reads at most `length` characters.
+double parseNumber(const char* text, std::size_t length);
+
+// ---- Tokens of a move payload ----------------------------------------------
+// One token: short texts live in the entry itself, longer ones on the heap.
+inline constexpr std::size_t kInlineTokenMax = 47;
+struct TokenEntry {
+    char* heapText;  // null when the text is inline
+    uint32_t length;
+    char inlineText[kInlineTokenMax + 1];
+    const char* text() const { return heapText != nullptr ? heapText : inlineText; }
+};
+
+// The tokens of one payload. The first kTokenListStep entries are inline, so a
+// common move allocates nothing; beyond them the list grows on the heap in
+// steps of kTokenListStep.
+struct TokenList {
+    TokenEntry* entries;  // inlineEntries or a heap block
+    std::size_t count;
+    std::size_t capacity;
+    TokenEntry inlineEntries[kTokenListStep];
+};
+
+void initTokenList(TokenList& list);
+void releaseTokenList(TokenList& list);
+// Fills `list` (which must be initialised and is emptied first) with the
+// tokens of `payload`. Returns their number; 0 when a token could not be
+// stored (its name or bracket value longer than kMoveTokenMax, or no memory),
+// and the list is then empty.
+std::size_t tokenizeMove(const char* payload, TokenList& list);
+
+// A token taken apart: name before the first '[', value after it, every ']'
+// dropped. Both fit kMoveTokenMax once tokenizeMove accepted the token.
+struct SplitToken {
+    char name[kMoveTokenMax + 1];
+    char value[kMoveTokenMax + 1];
+    int32_t bracketed;  // 1 when the token held a '['
+};
+void splitToken(const char* token, SplitToken& split);
 
 // ---- Set-up helpers ---------------------------------------------------------
 enum MatchMode : int { kFirstMatch = 0, kAllMatches = 1 };
