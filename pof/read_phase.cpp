@@ -43,6 +43,7 @@ struct TypeHandler {
 constexpr TypeHandler kTypeHandlers[] = {
     {0, handleEventRecord},
     {2, handleTextRecord},
+    {31, handleMoveRecord},
 };
 
 constexpr int kHandledTypes = 32;  // types 0 to 31 can have a handler

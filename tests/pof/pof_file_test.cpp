@@ -25,6 +25,13 @@ void checkCases(const std::vector<FileCase>& cases) {
     }
 }
 
+// A move payload whose "y" word starts at byte `yAt` of the payload.
+std::string movePaddedTo(std::size_t yAt) {
+    std::string payload = "oL ( x[/1] ";
+    payload.resize(yAt, ' ');
+    return payload + "y[/2] )";
+}
+
 TEST(PofFile, LineSyntax) {
     checkCases({
         {"empty file", "", {}},
@@ -37,11 +44,14 @@ TEST(PofFile, LineSyntax) {
         {"empty payload takes the next line's record", "31:\n2:abc\n", {"B2:1001 abc"}},
         {"empty payload on the last line", "2:abc\n2:", {"B2:1001 abc", "B2:1001 "}},
         {"control-Z ends the file", "2:abc\x1a\n2:more\n0:cycle(x)\n", {"B2:1001 abc"}},
-        {"blanks before and between digits", " 2 :a\n\t1 0\t:b\n", {"B2:1001 a"}},
+        {"blanks before and between digits", " 2 :a\n\t3 1\t: oL ( x[/1] )\n",
+         {"B2:1001 a", "A31:3114 x1"}},
         {"unknown types ignored", "7:a\n12:b\n30:c\n32:d\n1:e\n2:f\n", {"B2:1001 f"}},
         {"huge record numbers ignored",
          "2147483650:a\n" + std::string(300, '0') + "2:b\n99999999999999999999:c\n2:d\n",
          {"B2:1001 d"}},
+        {"payload cut to 1020 bytes", "31:" + movePaddedTo(1019) + "\n31:" + movePaddedTo(1015) + "\n",
+         {"A31:3114 x1", "A31:3114 x1 y2"}},
         {"NUL ends the text, high bytes kept", std::string("2:a\0b\n2:\x80\xff\n", 11),
          {"B2:1001 a", "B2:1001 \x80\xff"}},
     });
@@ -109,10 +119,10 @@ TEST(PofFile, TextRecords) {
 
 TEST(PofFile, DeliveryOrderAndFinalCycleEnd) {
     const std::string pof =
-        "0:cycle(one)\n2:first text\n0:frameCs_o(1 2 3)\n0:cycleEnd(one)\n"
+        "0:cycle(one)\n2:first text\n31:oL ( x[/1] )\n0:frameCs_o(1 2 3)\n0:cycleEnd(one)\n"
         "0:cycle(two)\n2:second\n0:cycleEnd()\n";
     const Lines lines = hostView(runPof(pof));
-    EXPECT_EQ(lines, (Lines{"A0:103 cycle(one)", "B2:1001 first text",
+    EXPECT_EQ(lines, (Lines{"A0:103 cycle(one)", "B2:1001 first text", "A31:3114 x1",
                             "A0:100 frameCs_o(1 2 3)", "A0:104 cycleEnd(one)", "A0:103 cycle(two)",
                             "B2:1001 second", "A0:104 cycleEnd()", finalCycleEnd()}));
 }
