@@ -28,12 +28,18 @@ ConfigNode* configAppend(ConfigNode* list, const char* name, const char* value, 
 void configFree(ConfigNode* list);
 
 // ---- Key files -------------------------------------------------------------
+// An entry whose name or value passes kKeyFileTokenMax characters, or whose
+// buffer cannot grow, is refused whole. Paths that do not fit kKeyPathSize
+// (after '/' becomes '\') or kHomePathSize (after "HOME" expansion) are
+// not opened. The standard input ("| stdin") is never closed.
 ConfigNode* configLoadKeyFile(ConfigNode* list, const char* path, ConfigTag tag);
 std::FILE* keyFileOpen(const char* path);
 int keyFileNextPair(std::FILE* stream, ConfigPair* pair);
 void keyFileClose(std::FILE* stream);
 
 // ---- Line files (.CFG) -----------------------------------------------------
+// Names and values are cut to kLineNameSize - 1 and kLineValueSize - 1
+// characters; character 26 ends the file.
 ConfigNode* configLoadLineFile(ConfigNode* list, const char* path, ConfigTag tag);
 // 1 with `name` and `value` pointing into the reader's buffers (valid until
 // the next call), 0 at the end.
@@ -46,6 +52,9 @@ void escapeText(char* output, std::size_t outputSize, const char* text);
 #endif
 
 // ---- Section files ---------------------------------------------------------
+// Handles 123 to 126; -1 when four files are open, -2 when the file cannot
+// be opened. Words past kSectionWordMax letters are no keywords; argument
+// words past kSectionArgumentMax characters match nothing.
 int sectionFileOpen(const char* path, const char* language);
 // `buffer` of `bufferSize` bytes always starts as an empty string.
 int sectionFileNext(int handle, char* buffer, std::size_t bufferSize);
@@ -60,6 +69,7 @@ void frameMultiply(FrameMatrix* result, const FrameMatrix* left, const FrameMatr
 double frameCofactor(const FrameMatrix* matrix, uint16_t row, uint16_t column);
 void frameInvert(FrameMatrix* result, const FrameMatrix* source);
 #endif
+// A numeric run is converted from its first kTripleRunMax characters.
 int parseTriple(const char* text, double* first, double* second, double* third);
 
 }  // namespace pofreader
