@@ -21,9 +21,10 @@
  * cuts a longer text to the field and terminates it; it never drops the record
  * for that reason.
  *
- * Argument vectors. `qvCSexecCycle` returns 0 at once for a negative count or a
- * null vector with a non-zero count. A null entry inside the vector is skipped
- * as if it were not there.
+ * Argument vectors. `qvCSexecCycle` returns 0 at once for a negative count, a
+ * null vector with a non-zero count, or a count above 16383 (the record keeps
+ * the count in 16 bits); it then raises no event and does not read the vector.
+ * A null entry inside the vector is skipped as if it were not there.
  */
 #ifndef POFREADER_POFREADER_H
 #define POFREADER_POFREADER_H
