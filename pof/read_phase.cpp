@@ -43,6 +43,8 @@ struct TypeHandler {
 constexpr TypeHandler kTypeHandlers[] = {
     {0, handleEventRecord},
     {2, handleTextRecord},
+    {10, handleTransformRecord},
+    {11, handleToolRecord},
     {31, handleMoveRecord},
 };
 

@@ -83,7 +83,8 @@ TEST(PofMoves, EarlierRevision) {
          "31:oA ( o[-] x[1/2/3] y[1/2/3/4] )\n", {"A31:3121 d1 t(2,2,0) c(3,0)"}},
         {"z target gives 3122 whatever the plane",
          "10:workplane(ZX)\n10:tr(workplane)\n31:oA ( o[-] z[/1] )\n31:oA ( o[-] y[/1] )\n",
-         {"A31:3122 d1 t(0,0,1) c(0,0)", "A31:3121 d1 t(0,1,1) c(0,0)"}},
+         {"A10:301 workplane(ZX)", "A10:301 tr(workplane)", "A31:3122 d1 t(0,0,1) c(0,0)",
+          "A31:3121 d1 t(0,1,1) c(0,0)"}},
         {"first ) ends the parse", "31:oL ( x[/1) y[/2] )\n31:oL ( x[/3] ) y[/4]\n",
          {"A31:3114", "A31:3114 x3"}},
     });
