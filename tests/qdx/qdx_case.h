@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -38,5 +39,7 @@ struct Case {
     std::vector<Call> calls;
     std::vector<std::string> reported;  // method names, in order
 };
+
+inline void PrintTo(const Case& c, std::ostream* os) { *os << c.label; }
 
 }  // namespace qdx_test
