@@ -12,6 +12,8 @@ SignalEntry* firstEntryFrom(SignalEntry* entry, uint16_t key) {
     return entry;
 }
 
+// The entry of `key` as a send finds it: the walk stops at the first key that
+// is not smaller.
 SignalEntry* findEntry(CycleContext* ctx, uint16_t key) {
     SignalEntry* entry = firstEntryFrom(ctx->signalRegistry, key);
     return entry != nullptr && entry->key == key ? entry : nullptr;
@@ -56,7 +58,8 @@ int registerSignal(CycleContext* ctx, uint16_t key, SignalHandlerFn pofHandler,
 // function, or when the listener cannot be allocated.
 int attachListener(CycleContext* ctx, uint16_t key, SignalListenerFn pofFn, void* pofUser,
                    SignalListenerFn pcfFn, void* pcfUser) {
-    SignalEntry* entry = findEntry(ctx, key);
+    SignalEntry* entry = ctx->signalRegistry;
+    while (entry != nullptr && entry->key != key) entry = entry->next;
     if (entry == nullptr) return 0;
     if (pofFn == nullptr && pcfFn == nullptr) return 0;
     auto* listener = static_cast<SignalListener*>(memAllocZero(sizeof(SignalListener)));
