@@ -7,6 +7,9 @@
 // letters o u v w x y z or "multax"; a bracket value runs to "]". The first ")"
 // ends the parse, inside a bracket value too, and nothing behind it is read.
 //
+// An axis is given as soon as its bracket value ends, whatever it holds; the
+// second part sets the target even when it is empty, and then reads as 0.
+//
 // Bounds as in the current grammar: a bracket value longer than kMoveTokenMax
 // characters, or an x/y/z/u/v/w part longer than kMovePartMax, makes the record
 // unreadable (kind none) instead of reading a cut number.
