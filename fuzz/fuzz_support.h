@@ -1,0 +1,32 @@
+// What every fuzz target shares: a fatal check, input copies the sanitizers
+// can guard, and a scratch directory for the readers that need files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace fuzz_support {
+
+// A broken invariant is a finding: report it and abort, so that libFuzzer
+// keeps the input.
+[[noreturn]] void fail(const char* file, int line, const char* what);
+#define FUZZ_CHECK(condition) \
+    ((condition) ? (void)0 : ::fuzz_support::fail(__FILE__, __LINE__, #condition))
+
+// 1 when `field` holds a NUL within its `size` bytes.
+bool terminatedWithin(const char* field, std::size_t size);
+
+// The input as a NUL-terminated text in a block of exactly its length plus
+// one, so that reading past the terminator is caught. Release with delete[].
+char* terminatedCopy(const uint8_t* data, std::size_t size);
+
+// A fresh directory made the process's current directory, once per process:
+// relative names and "EDK.TXT" land in it.
+const std::string& scratchDirectory();
+// Writes the bytes to `name` in the scratch directory; returns the full path.
+std::string writeScratchFile(const char* name, const uint8_t* data, std::size_t size);
+// The method report grows with every method element read; keep it small.
+void dropMethodReport();
+
+}  // namespace fuzz_support
