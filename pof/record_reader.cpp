@@ -28,6 +28,7 @@ constexpr int kControlZ = 26;
 
 // The scan of one call.
 struct RecordScan {
+    std::FILE* file;
     char* buffer;
     int limit;
     int length;       // payload bytes stored
@@ -61,9 +62,15 @@ LineState scanPrefix(RecordScan& scan, int byte) {
     return kSkip;
 }
 
-// Every byte up to the line end; bytes beyond the limit are dropped.
+bool endsLine(int byte) { return byte == '\r' || byte == '\n' || byte == EOF || byte == kControlZ; }
+
+// Every byte up to the line end; bytes beyond the limit are dropped. The run
+// of payload bytes is taken here in one go, and the byte that ends it goes
+// back to the stream for the caller.
 LineState scanPayload(RecordScan& scan, int byte) {
-    if (scan.length < scan.limit) scan.buffer[scan.length++] = static_cast<char>(byte);
+    for (; !endsLine(byte); byte = getc_unlocked(scan.file))
+        if (scan.length < scan.limit) scan.buffer[scan.length++] = static_cast<char>(byte);
+    if (byte != EOF) std::ungetc(byte, scan.file);
     return kPayload;
 }
 
@@ -82,7 +89,7 @@ static_assert(std::size(kLineStates) == 3);
 // plus the terminator) and returns its number, or -1 when the file ends before
 // a number was read. The caller holds the stream's lock (getc_unlocked).
 int readPofRecord(std::FILE* file, char* buffer, int limit) {
-    RecordScan scan{buffer, limit < 0 ? 0 : limit, 0, -1, 0, 0};
+    RecordScan scan{file, buffer, limit < 0 ? 0 : limit, 0, -1, 0, 0};
     LineState state = kPrefix;
     for (;;) {
         const int byte = getc_unlocked(file);

@@ -29,18 +29,21 @@ struct Tokenizer {
 // Appends one token made of `length` characters at `text` and, when
 // `closeBracket`, a "]". False when it cannot be stored.
 bool appendToken(TokenList& list, const char* text, std::size_t length, bool closeBracket) {
-    // Name and value as splitToken will see them: ']' dropped.
-    std::size_t nameLength = 0, valueLength = 0;
-    bool inValue = false;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (text[i] == ']') continue;
-        if (!inValue && text[i] == '[') {
-            inValue = true;
-            continue;
+    // Name and value as splitToken will see them: ']' dropped. A token that
+    // short cannot exceed either bound, so only long ones are counted.
+    if (length > kMoveTokenMax) {
+        std::size_t nameLength = 0, valueLength = 0;
+        bool inValue = false;
+        for (std::size_t i = 0; i < length; ++i) {
+            if (text[i] == ']') continue;
+            if (!inValue && text[i] == '[') {
+                inValue = true;
+                continue;
+            }
+            ++(inValue ? valueLength : nameLength);
         }
-        ++(inValue ? valueLength : nameLength);
+        if (nameLength > kMoveTokenMax || valueLength > kMoveTokenMax) return false;
     }
-    if (nameLength > kMoveTokenMax || valueLength > kMoveTokenMax) return false;
 
     if (list.count == list.capacity) {
         const std::size_t capacity = list.capacity + kTokenListStep;
