@@ -219,6 +219,8 @@ std::vector<Case> methodCases() {
          {element('m', "drill", nullptr, {{nullptr, " G81"}}, "")}, {"drill"}},
         {"comment after the name is reported", "m d;c\n(b)", {element('m', "d", nullptr, {{nullptr, "b"}}, "")},
          {"d"}},
+        {"comment after an m bracket text", "m d[a b] ;c\n ;d\n(x)",
+         {element('m', "d", "ab", {{nullptr, "x"}}, "")}, {}},
         {"carriage returns dropped from a body", "m d(a\r\nb\t)",
          {element('m', "d", nullptr, {{nullptr, "a\nb\t"}}, "")}, {}},
         {"semicolon in a body", "m d( ; )", {element('m', "d", nullptr, {{nullptr, " ; "}}, "")}, {}},
