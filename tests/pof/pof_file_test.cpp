@@ -157,4 +157,36 @@ TEST(PofFile, BinaryGarbage) {
     EXPECT_EQ(lines.back(), finalCycleEnd());
 }
 
+// A host that starts a nested run on the same record while the read phase
+// delivers: the nested run reads its own file and releases the name and the
+// registry; the outer read goes on to its end without touching either.
+TEST(PofFile, NestedRunDuringTheReadPhase) {
+    testing_support::TempDir dir;
+    dir.write("outer.pof", "2:outer one\n2:outer two\n2:outer three\n");
+    dir.write("inner.pof", "2:inner\n");
+    const testing_support::LoadedCycle& library = testing_support::revisionLibrary();
+    CycleContext* ctx = library.getCycle();
+    testing_support::RecordingHost host;
+    ToolpathHook outerHook{{"outer.pof"}}, innerHook{{"inner.pof"}};
+    bool nested = false;
+    host.onDelivery = [&](CycleContext* deliveringCtx, const Delivery& d) {
+        if (nested || d.text() != "outer one") return;
+        nested = true;
+        deliveringCtx->eventCallback = &ToolpathHook::receive;
+        deliveringCtx->eventUser = &innerHook;
+        EXPECT_EQ(library.run({"-Sinner"}, host.callbacks(), deliveringCtx), 1);
+    };
+    ctx->eventCallback = &ToolpathHook::receive;
+    ctx->eventUser = &outerHook;
+    EXPECT_EQ(library.run({"-Sjob"}, host.callbacks()), 1);
+    EXPECT_TRUE(nested);
+    EXPECT_EQ(pofreader::pofPart(ctx)->toolpathFile, nullptr);
+    // The nested start phase registers the keys again, which keeps the outer
+    // run's listeners, so the host hears the nested run twice. The nested
+    // end released the registry: the outer run's later records reach nobody.
+    EXPECT_EQ(hostView(host.deliveries),
+              (Lines{"B2:1001 outer one", "B2:1001 inner", "B2:1001 inner", finalCycleEnd(),
+                     finalCycleEnd()}));
+}
+
 }  // namespace
