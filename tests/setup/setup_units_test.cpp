@@ -134,8 +134,6 @@ std::vector<CfgCase> cfgCases() {
     return {
         {"job", {{"job.CFG", 1}, {"job", 9}}, 1},
         {"JOB.cfg", {{"JOB.cfg", 2}, {"JOB.cfg.CFG", 9}}, 2},
-        {"cfg", {{"cfg.CFG", 3}, {"cfg", 9}}, 3},
-        {".cfg", {{".cfg", 4}}, 4},
         {fits, {{fits + ".CFG", 5}}, 5},
         {over, {{over + ".CF", 9}}, 0},
     };
@@ -249,7 +247,6 @@ const SectionCase kSectionCases[] = {
      {{"SystemLanguage", "english"}, {"algorithm", "s.sec"}}, 0, 1, 0},
     {"language without entries", {{"SystemLanguage", "deutsch"}, {"parameters", "s.sec"}}, 0, 0,
      0},
-    {"missing file", {{"SystemLanguage", "english"}, {"layers", "none.sec"}}, 0, 0, 0},
     {"no language asks for ???", {{"parameters", "q.sec"}, {"layers", "s.sec"}}, 1, 0, 0},
     {"all three", {{"SystemLanguage", "english"}, {"parameters", "s.sec"},
                    {"algorithm", "s.sec"}, {"layers", "s.sec"}}, 1, 1, 1},
@@ -282,8 +279,6 @@ TEST(SetupLanguageSection, OptionsThroughThePhases) {
         {"", {"-P"}, 13},
         {"parameters := \"s.sec\"\nSystemLanguage := \"english\"\n", {"-P"}, 0},
         {"parameters := \"s.sec\"\nSystemLanguage := \"deutsch\"\n", {"-P"}, 13},
-        {"parameters := \"s.sec\"\nlayers := \"s.sec\"\nSystemLanguage := \"english\"\n",
-         {"-Y", "-A", "-P"}, 14},
         {"parameters := \"s.sec\"\nalgorithm := \"s.sec\"\nSystemLanguage := \"english\"\n",
          {"-P", "-A", "-Y"}, 15},
         {"algorithm := \"s.sec\"\nlayers := \"s.sec\"\nparameters := \"s.sec\"\n"
