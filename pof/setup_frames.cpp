@@ -231,6 +231,7 @@ void defaultToolAxes(CycleContext* ctx) {
 int setupFramesFromDefaults(CycleContext* ctx) {
     // ---- configuration sources
     if (ctx->shortName != nullptr) {
+        // The defaults name has the parameter name's bound; longer is not opened.
         char path[kParameterNameSize];
         if (composeFileName(ctx->shortName, kDefaultsExtension, false, path, sizeof path))
             ctx->config = configLoadKeyFile(ctx->config, path, PFR_TAG_DEFAULTS_FILE);
