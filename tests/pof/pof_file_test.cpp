@@ -35,10 +35,6 @@ std::string movePaddedTo(std::size_t yAt) {
 TEST(PofFile, LineSyntax) {
     checkCases({
         {"empty file", "", {}},
-        {"only blank lines and lines without number", "\n\r\n \t\nabc\n-2:x\n:2:x\nA2:x\n", {}},
-        {"LF", "0:cycle(a)\n2:t\n", {"A0:103 cycle(a)", "B2:1001 t"}},
-        {"CR", "0:cycle(a)\r2:t\r", {"A0:103 cycle(a)", "B2:1001 t"}},
-        {"CR LF", "0:cycle(a)\r\n2:t\r\n", {"A0:103 cycle(a)", "B2:1001 t"}},
         {"mixed line ends, last line without end", "2:a\r\n2:b\n2:c\r2:d",
          {"B2:1001 a", "B2:1001 b", "B2:1001 c", "B2:1001 d"}},
         {"empty payload takes the next line's record", "31:\n2:abc\n", {"B2:1001 abc"}},

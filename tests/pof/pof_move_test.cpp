@@ -50,44 +50,40 @@ TEST(PofMoves, BothRevisions) {
     });
 }
 
-TEST(PofMoves, CurrentRevision) {
-    if (kEarlierRevision) GTEST_SKIP() << "current revision only";
-    checkCases({
-        {"first part only gives nothing", "31:oL ( x[1] )\n", {"A31:3114"}},
-        {"arc targets and third values",
-         "31:oL ( z[/7] )\n31:oA ( o[-] x[/10] y[/0] x[//5] )\n",
-         {"A31:3114 z7", "A31:3121 d1 t(10,0,7) c(5,0,7)"}},
-        {"o before oA has no effect", "31:( o[-] oA x[/1] )\n", {}},
-        {"later kind word wins", "31:oL ( x[/1] ) oM\n", {"A31:3107 x1"}},
-        {"axis word outside the group", "31:oL x[/1]\n", {"A31:3114"}},
-        {"parentheses do not nest", "31:oL ( ( x[/1] ) y[/2] )\n31:oL ( x[/3] ) ( y[/4] )\n",
-         {"A31:3114 x1", "A31:3114 x3 y4"}},
-        {"o word counts only after oA", "31:oL ( o[-] x[/1] )\n", {"A31:3114 x1"}},
-        {"unknown letters ignored", "31:oL ( q[/1] )\n", {"A31:3114"}},
-        {"active workplane 17: z is the normal axis", "31:oA ( o[+] y[/3] )\n",
-         {"A31:3121 d0 t(0,3,0) c(0,3,0)"}},
-        {"overlong part drops the record", "31:oL ( x[/" + std::string(80, '1') + "] )\n31:oL ( y[/1] )\n",
-         {"A31:3114 y1"}},
-    });
-}
-
-TEST(PofMoves, EarlierRevision) {
-    if (!kEarlierRevision) GTEST_SKIP() << "earlier revision only";
-    checkCases({
-        {"first part only marks the axis", "31:oL ( x[5] )\n", {"A31:3114 x0"}},
-        {"axis word before the group rejects", "31:oL x[/10]\n", {}},
-        {"unknown letter rejects", "31:oL ( q[/1] )\n", {}},
-        {"o word makes any kind an arc", "31:oL ( o[-] x[/1] )\n", {"A31:3121 d1 t(1,0,0) c(0,0)"}},
-        {"blanks dropped", "31:o L ( x [ 1 / 2 ] )\n", {"A31:3114 x2"}},
-        {"third part only as the last part",
-         "31:oA ( o[-] x[1/2/3] y[1/2/3/4] )\n", {"A31:3121 d1 t(2,2,0) c(3,0)"}},
-        {"z target gives 3122 whatever the plane",
+// Where the two grammars part ways: the same POF text, and what each
+// revision's host receives.
+TEST(PofMoves, RevisionDifferences) {
+    const struct {
+        const char* name;
+        std::string pof;
+        Lines current;
+        Lines earlier;
+    } cases[] = {
+        {"axis word before the group", "31:oL x[/10]\n", {"A31:3114"}, {}},
+        {"first part only", "31:oL ( x[5] )\n", {"A31:3114"}, {"A31:3114 x0"}},
+        {"unknown letter", "31:oL ( q[/1] )\n", {"A31:3114"}, {}},
+        {"o word after oL", "31:oL ( o[-] x[/1] )\n", {"A31:3114 x1"},
+         {"A31:3121 d1 t(1,0,0) c(0,0)"}},
+        {"blanks inside words", "31:o L ( x [ 1 / 2 ] )\n", {}, {"A31:3114 x2"}},
+        {"third values", "31:oL ( z[/7] )\n31:oA ( o[-] x[/10] y[/0] x[//5] )\n",
+         {"A31:3114 z7", "A31:3121 d1 t(10,0,7) c(5,0,7)"},
+         {"A31:3114 z7", "A31:3121 d1 t(0,0,7) c(5,0)"}},
+        {"third part and fourth part", "31:oA ( o[-] x[1/2/3] y[1/2/3/4] )\n",
+         {"A31:3121 d1 t(2,2,0) c(3,3,0)"}, {"A31:3121 d1 t(2,2,0) c(3,0)"}},
+        {"first ) in a bracket value", "31:oL ( x[/1) y[/2] )\n31:oL ( x[/3] ) y[/4]\n",
+         {"A31:3114 x1", "A31:3114 x3"}, {"A31:3114", "A31:3114 x3"}},
+        {"arc codes under the ZX plane",
          "10:workplane(ZX)\n10:tr(workplane)\n31:oA ( o[-] z[/1] )\n31:oA ( o[-] y[/1] )\n",
+         {"A10:301 workplane(ZX)", "A10:301 tr(workplane)", "A31:3121 d1 t(0,0,1) c(0,0,1)",
+          "A31:3122 d1 t(0,1,1) c(0,1,1)"},
          {"A10:301 workplane(ZX)", "A10:301 tr(workplane)", "A31:3122 d1 t(0,0,1) c(0,0)",
           "A31:3121 d1 t(0,1,1) c(0,0)"}},
-        {"first ) ends the parse", "31:oL ( x[/1) y[/2] )\n31:oL ( x[/3] ) y[/4]\n",
-         {"A31:3114", "A31:3114 x3"}},
-    });
+        {"o before oA, and no kind word", "31:( o[-] oA x[/1] )\n31:Kx ( x[/1] )\n", {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(pofView(c.pof), kEarlierRevision ? c.earlier : c.current);
+    }
 }
 
 // ---- The move form, byte by byte -----------------------------------------------
