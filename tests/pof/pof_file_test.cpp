@@ -185,4 +185,24 @@ TEST(PofFile, NestedRunDuringTheReadPhase) {
                      finalCycleEnd()}));
 }
 
+// The name as a user gives it: in the parameter file. A .CFG source names its
+// toolpath as "*TOOLPATH" among its own entries, which the read phase does not
+// look at, so such a run reads nothing.
+TEST(PofFile, ToolpathFromTheConfigurationFiles) {
+    testing_support::TempDir dir;
+    dir.write("job.pof", "2:read\n");
+    dir.write("job.pcf", "toolpath := \"job.pof\"\n");
+    dir.write("cfgjob.CFG", "*TOOLPATH job.pof\n");
+    const testing_support::LoadedCycle& library = testing_support::revisionLibrary();
+    for (const char* source : {"-Sjob", "-Scfgjob.CFG"}) {
+        SCOPED_TRACE(source);
+        testing_support::RecordingHost host;
+        library.getCycle()->eventCallback = nullptr;
+        EXPECT_EQ(library.run({source}, host.callbacks()), 1);
+        const Lines expected = std::string(source) == "-Sjob" ? Lines{"B2:1001 read", finalCycleEnd()}
+                                                              : Lines{finalCycleEnd()};
+        EXPECT_EQ(hostView(host.deliveries), expected);
+    }
+}
+
 }  // namespace
