@@ -114,9 +114,25 @@ TEST(QdxLongBody, BadCharacterInALongBodyFails) {
     EXPECT_EQ(e.bodyStart, -1);
 }
 
+// The sanitizer's allocator copies on every resize, so a 1 MiB token grown in
+// 16-byte steps costs it most of a minute. There the name test alone walks
+// every step up to the limit, once: the token code has no revision branch.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kCopyingAllocator = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kCopyingAllocator = true;
+#else
+constexpr bool kCopyingAllocator = false;
+#endif
+#else
+constexpr bool kCopyingAllocator = false;
+#endif
+
 // Names, values and texts grow on the heap; past kQdxTokenMax characters the
 // element fails as if memory had run out, and the next element reads clean.
 TEST(QdxTokenLimit, NamePastTheLimitFailsWithoutExhaustingMemory) {
+    if (kCopyingAllocator && pofreader::kEarlierRevision) GTEST_SKIP() << "run once, by the current revision";
     std::string text = "v ";
     text.append(pofreader::kQdxTokenMax + 1, 'n');
     text += "(1) v b(2)";
@@ -129,21 +145,6 @@ TEST(QdxTokenLimit, NamePastTheLimitFailsWithoutExhaustingMemory) {
     ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
     EXPECT_STREQ(e.name, "b");
 }
-
-// The sanitizer's allocator copies on every resize, so a 1 MiB token grown in
-// 16-byte steps costs it most of a minute; the test above already walks the
-// same steps up to the limit there.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kCopyingAllocator = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kCopyingAllocator = true;
-#else
-constexpr bool kCopyingAllocator = false;
-#endif
-#else
-constexpr bool kCopyingAllocator = false;
-#endif
 
 TEST(QdxTokenLimit, ValueAtTheLimitIsKept) {
     if (kCopyingAllocator) GTEST_SKIP() << "covered by the name test under the sanitizer";
