@@ -62,6 +62,7 @@ TEST(QdxLongBody, CarriageReturnsDoNotCountTowardsTheBoundary) {
 }
 
 TEST(QdxLongBody, Body4352RecordsTextOffsets) {
+    testing_support::TempDir dir;  // the method report lands there
     const std::string body = bodyOf(4352);
     const std::string text = "m d (" + body + ") v a(1)";
     const char* cursor = text.c_str();
@@ -81,6 +82,7 @@ TEST(QdxLongBody, Body4352RecordsTextOffsets) {
 }
 
 TEST(QdxLongBody, OffsetsCountFromWhereTheCallBegan) {
+    testing_support::TempDir dir;  // the method report lands there
     const std::string body = bodyOf(6000);
     const std::string text = "v a(1) m d (" + body + ")";
     const char* cursor = text.c_str();
