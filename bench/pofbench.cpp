@@ -1,0 +1,424 @@
+// pofbench: the read speed of the cycle against the byte-reading floor, on one
+// generated job, in one process, printed as a table.
+//
+//   pofbench [--moves N] [--seed S] [--reps R] [--scale] [--keep]
+//
+// Times are CPU time of the measuring thread (user and system, so the kernel's
+// copying of file pages counts), the best of R repetitions: the file is in the
+// page cache after the first pass, and the best pass is the one least disturbed
+// by other work on the machine. Wall time is shown beside it.
+//
+// Order matters: glibc's stdio locks on every fgetc once the process has had a
+// second thread, and a process never goes back. Every row above the thread
+// line runs before any thread exists; the rows below it after one was started
+// and joined.
+//
+// --scale adds the streaming check: a 10 MB and a 200 MB toolpath are each read
+// by a fresh child process, whose peak resident memory the parent takes from
+// wait4. The files live in the temporary directory and are deleted afterwards.
+#include <dlfcn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/config.h"
+#include "job_generator.h"
+#include "pof/pof.h"
+#include "qdx/qdx.h"
+
+namespace {
+
+// ---- Clocks -----------------------------------------------------------------
+double clockSeconds(clockid_t id) {
+    timespec t{};
+    clock_gettime(id, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct Timing {
+    double cpu = 1e300;   // best CPU time of the thread
+    double wall = 1e300;  // best wall time
+};
+
+template <typename F>
+Timing best(int reps, F&& body) {
+    Timing timing;
+    for (int i = 0; i < reps; ++i) {
+        const double cpu0 = clockSeconds(CLOCK_THREAD_CPUTIME_ID);
+        const double wall0 = clockSeconds(CLOCK_MONOTONIC);
+        body();
+        const double cpu = clockSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu0;
+        const double wall = clockSeconds(CLOCK_MONOTONIC) - wall0;
+        if (cpu < timing.cpu) timing.cpu = cpu;
+        if (wall < timing.wall) timing.wall = wall;
+    }
+    return timing;
+}
+
+// ---- The library as the host loads it ----------------------------------------
+struct Library {
+    qvCSexecCycleFn exec = nullptr;
+    bool load(const char* path) {
+        void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            std::fprintf(stderr, "pofbench: %s\n", dlerror());
+            return false;
+        }
+        exec = reinterpret_cast<qvCSexecCycleFn>(dlsym(handle, "qvCSexecCycle"));
+        return exec != nullptr;
+    }
+};
+
+int doNothing(CycleContext*, int, SignalRecord*, void*) { return 1; }
+
+long deliveries = 0;
+int countDelivery(CycleContext*, int, SignalRecord*, void*) {
+    ++deliveries;
+    return 1;
+}
+
+// One whole run of the job in the current directory: -Sjob reads job.pcf,
+// which names job.pof.
+int runJob(const Library& library, HostFn fn) {
+    char argument[] = "-Sjob";
+    char* argv[] = {argument, nullptr};
+    HostCallbacks host{fn, nullptr, fn, nullptr, fn, nullptr};
+    return library.exec(nullptr, 1, argv, &host);
+}
+
+// ---- The floor ---------------------------------------------------------------
+long countLinesFgetc(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return -1;
+    long lines = 0;
+    for (int c; (c = std::fgetc(file)) != EOF;)
+        if (c == '\n') ++lines;
+    std::fclose(file);
+    return lines;
+}
+
+long countLinesUnlocked(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return -1;
+    long lines = 0;
+    flockfile(file);
+    for (int c; (c = getc_unlocked(file)) != EOF;)
+        if (c == '\n') ++lines;
+    funlockfile(file);
+    std::fclose(file);
+    return lines;
+}
+
+// ---- Payloads for the parsers alone -----------------------------------------
+struct Payloads {
+    std::vector<std::string> moves;
+    std::vector<std::string> tools;
+    long long moveBytes = 0;
+    long long toolBytes = 0;
+};
+
+Payloads collectPayloads(const char* path) {
+    Payloads payloads;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return payloads;
+    char line[2048];
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        char* colon = std::strchr(line, ':');
+        if (colon == nullptr) continue;
+        std::string payload(colon + 1);
+        while (!payload.empty() && (payload.back() == '\n' || payload.back() == '\r'))
+            payload.pop_back();
+        if (std::strncmp(line, "31:", 3) == 0) {
+            payloads.moveBytes += static_cast<long long>(payload.size());
+            payloads.moves.push_back(std::move(payload));
+        } else if (std::strncmp(line, "11:", 3) == 0) {
+            payloads.toolBytes += static_cast<long long>(payload.size());
+            payloads.tools.push_back(std::move(payload));
+        }
+    }
+    std::fclose(file);
+    return payloads;
+}
+
+using ParseFn = int32_t (*)(const char*, pofreader::MoveWords&);
+
+long parseAll(const Payloads& payloads, ParseFn parse) {
+    long accepted = 0;
+    for (const std::string& payload : payloads.moves) {
+        pofreader::MoveWords words{};
+        words.w = 1.0;
+        if (parse(payload.c_str(), words) >= 0) ++accepted;
+    }
+    return accepted;
+}
+
+long readAllTools(const Payloads& payloads) {
+    long elements = 0;
+    pofreader::ExchangeElement element{};
+    element.bodyStart = element.bodyEnd = -1;
+    for (const std::string& payload : payloads.tools) {
+        const char* cursor = payload.c_str();
+        while (pofreader::exchangeNextFromText(&cursor, &element)) ++elements;
+    }
+    pofreader::exchangeReleaseElement(&element);
+    return elements;
+}
+
+long countNodes(ConfigNode* list) {
+    long n = 0;
+    for (; list != nullptr; list = list->next) ++n;
+    return n;
+}
+
+// ---- The table ----------------------------------------------------------------
+void printHeader() {
+    std::printf("%-46s %9s %9s %9s %9s %8s\n", "benchmark", "cpu ms", "wall ms", "MB/s",
+                "krec/s", "x floor");
+}
+
+void printRow(const char* name, const Timing& t, long long bytes, long records, double floor) {
+    std::printf("%-46s %9.1f %9.1f %9.1f %9.0f", name, t.cpu * 1e3, t.wall * 1e3,
+                static_cast<double>(bytes) / 1e6 / t.cpu, static_cast<double>(records) / 1e3 / t.cpu);
+    if (floor > 0) std::printf(" %8.2f\n", t.cpu / floor);
+    else std::printf(" %8s\n", "-");
+}
+
+long long fileSize(const std::string& path) {
+    struct stat st{};
+    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+// ---- The streaming check: a fresh process per toolpath ------------------------
+// Child: run the job in `dir` once to warm the page cache, then time one run.
+int childRun(const char* dir) {
+    if (chdir(dir) != 0) return 2;
+    Library current;
+    if (!current.load(POFREADER_LIBRARY_PATH)) return 2;
+    runJob(current, doNothing);
+    const Timing t = best(1, [&] { runJob(current, doNothing); });
+    std::printf("%.9f %.9f\n", t.cpu, t.wall);
+    return 0;
+}
+
+struct ChildResult {
+    double cpu = 0, wall = 0;
+    long maxRssKiB = 0;
+    bool ok = false;
+};
+
+ChildResult spawnChildRun(const std::string& dir) {
+    ChildResult result;
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return result;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFds[1], 1);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        execl("/proc/self/exe", "pofbench", "--child-run", dir.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    char text[128] = {};
+    ssize_t got = 0, n;
+    while (got < static_cast<ssize_t>(sizeof text) - 1 &&
+           (n = read(pipeFds[0], text + got, sizeof text - 1 - got)) > 0)
+        got += n;
+    close(pipeFds[0]);
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return result;
+    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+                std::sscanf(text, "%lf %lf", &result.cpu, &result.wall) == 2;
+    result.maxRssKiB = usage.ru_maxrss;
+    return result;
+}
+
+void removeJob(const std::string& dir) {
+    for (const char* name : {"job.pof", "job.pcf", "EDK.TXT"}) std::remove((dir + "/" + name).c_str());
+    rmdir(dir.c_str());
+}
+
+bool scaleCheck(const std::string& base, uint64_t seed, int reps) {
+    struct Size {
+        const char* label;
+        long long bytes;
+    };
+    const Size sizes[] = {{"10 MB", 10'000'000LL}, {"200 MB", 200'000'000LL}};
+    ChildResult results[2];
+    long long bytes[2] = {};
+    std::printf("\nstreaming: each toolpath read by a fresh process (best of %d)\n", reps);
+    std::printf("%-10s %12s %14s %9s %9s\n", "toolpath", "bytes", "peak RSS KiB", "cpu ms",
+                "ms/MB");
+    for (int i = 0; i < 2; ++i) {
+        const std::string dir = base + "/scale" + std::to_string(i);
+        mkdir(dir.c_str(), 0700);
+        pofbench::JobSize size;
+        size.seed = seed;
+        size.bytes = sizes[i].bytes;
+        pofbench::JobStats stats;
+        if (!pofbench::writeJob(dir, "job", size, &stats)) {
+            removeJob(dir);
+            return false;
+        }
+        bytes[i] = stats.bytes;
+        for (int r = 0; r < reps; ++r) {
+            const ChildResult run = spawnChildRun(dir);
+            if (!run.ok) {
+                removeJob(dir);
+                return false;
+            }
+            if (r == 0 || run.cpu < results[i].cpu) {
+                results[i].cpu = run.cpu;
+                results[i].wall = run.wall;
+            }
+            if (run.maxRssKiB > results[i].maxRssKiB) results[i].maxRssKiB = run.maxRssKiB;
+        }
+        removeJob(dir);
+        std::printf("%-10s %12lld %14ld %9.1f %9.3f\n", sizes[i].label, bytes[i],
+                    results[i].maxRssKiB, results[i].cpu * 1e3,
+                    results[i].cpu * 1e3 / (static_cast<double>(bytes[i]) / 1e6));
+    }
+    const long rssDiff = results[1].maxRssKiB - results[0].maxRssKiB;
+    const double perMb0 = results[0].cpu / static_cast<double>(bytes[0]);
+    const double perMb1 = results[1].cpu / static_cast<double>(bytes[1]);
+    std::printf("peak RSS 200 MB - 10 MB: %+ld KiB (target: within 1024 KiB)\n", rssDiff);
+    std::printf("time per MB 200 MB / 10 MB: %.3f (target: within 0.85 .. 1.15)\n", perMb1 / perMb0);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long moves = 1'000'000;
+    uint64_t seed = 12;
+    int reps = 5;
+    bool scale = false, keep = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--child-run" && i + 1 < argc) return childRun(argv[++i]);
+        if (arg == "--moves" && i + 1 < argc) moves = std::atol(argv[++i]);
+        else if (arg == "--seed" && i + 1 < argc) seed = std::strtoull(argv[++i], nullptr, 10);
+        else if (arg == "--reps" && i + 1 < argc) reps = std::atoi(argv[++i]);
+        else if (arg == "--scale") scale = true;
+        else if (arg == "--keep") keep = true;
+        else {
+            std::fprintf(stderr,
+                         "usage: pofbench [--moves N] [--seed S] [--reps R] [--scale] [--keep]\n");
+            return 2;
+        }
+    }
+    if (moves < 1 || reps < 1) return 2;
+
+    // ---- The job, in a directory of its own.
+    char dirTemplate[] = "/tmp/pofbench-XXXXXX";
+    if (mkdtemp(dirTemplate) == nullptr) return 1;
+    const std::string dir = dirTemplate;
+    pofbench::JobSize size;
+    size.seed = seed;
+    size.moves = moves;
+    pofbench::JobStats stats;
+    if (!pofbench::writeJob(dir, "job", size, &stats) ||
+        !pofbench::writeKeyFile(dir + "/keys.pcf", 10'000, seed) ||
+        !pofbench::writeLineFile(dir + "/lines.CFG", 10'000, seed) || chdir(dir.c_str()) != 0) {
+        std::fprintf(stderr, "pofbench: cannot write the job in %s\n", dir.c_str());
+        return 1;
+    }
+
+    Library current, earlier;
+    if (!current.load(POFREADER_LIBRARY_PATH) || !earlier.load(POFREADER_700_LIBRARY_PATH)) return 1;
+
+    std::printf("job: seed %llu, %ld records (%ld straight, %ld arcs, %ld events, %ld texts, "
+                "%ld transformations, %ld tools), %.1f MB\n",
+                static_cast<unsigned long long>(seed), stats.records, stats.straight, stats.arcs,
+                stats.events, stats.texts, stats.transforms, stats.tools,
+                static_cast<double>(stats.bytes) / 1e6);
+
+    // ---- Check that a run reads the whole job before timing it.
+    deliveries = 0;
+    runJob(current, countDelivery);
+    const long currentDeliveries = deliveries;
+    deliveries = 0;
+    runJob(earlier, countDelivery);
+    const long earlierDeliveries = deliveries;
+    std::printf("host deliveries per run: current %ld, 7.00 %ld; times: best of %d\n\n",
+                currentDeliveries, earlierDeliveries, reps);
+    if (currentDeliveries < stats.moves() || earlierDeliveries < stats.moves()) {
+        std::fprintf(stderr, "pofbench: a run did not deliver every move\n");
+        return 1;
+    }
+
+    const long long bytes = stats.bytes;
+    const long records = stats.records;
+    const Payloads payloads = collectPayloads("job.pof");
+
+    printHeader();
+    long sink = 0;
+    const Timing floorT = best(reps, [&] { sink += countLinesFgetc("job.pof"); });
+    printRow("(a) floor: fgetc loop counting line ends", floorT, bytes, records, floorT.cpu);
+    const Timing unlockedT = best(reps, [&] { sink += countLinesUnlocked("job.pof"); });
+    printRow("    getc_unlocked loop under flockfile", unlockedT, bytes, records, floorT.cpu);
+    const Timing runT = best(reps, [&] { runJob(current, doNothing); });
+    printRow("(b) whole run, current revision", runT, bytes, records, floorT.cpu);
+    const Timing run700T = best(reps, [&] { runJob(earlier, doNothing); });
+    printRow("(d) whole run, revision 7.00", run700T, bytes, records, floorT.cpu);
+    const Timing parseT = best(reps, [&] { sink += parseAll(payloads, pofreader::parseMoveTokens); });
+    printRow("(e) move parser alone (payloads in memory)", parseT, payloads.moveBytes,
+             static_cast<long>(payloads.moves.size()), 0);
+    const Timing parse700T =
+        best(reps, [&] { sink += parseAll(payloads, pofreader::parseMoveEarlier); });
+    printRow("    move parser alone, 7.00 grammar", parse700T, payloads.moveBytes,
+             static_cast<long>(payloads.moves.size()), 0);
+    const Timing qdxT = best(reps, [&] { sink += readAllTools(payloads); });
+    printRow("(f) qDX reader alone (tool payloads)", qdxT, payloads.toolBytes,
+             static_cast<long>(payloads.tools.size()), 0);
+    long keyNodes = 0, lineNodes = 0;
+    const Timing keyT = best(reps, [&] {
+        ConfigNode* list = pofreader::configLoadKeyFile(nullptr, "keys.pcf", PFR_TAG_CALL);
+        keyNodes = countNodes(list);
+        pofreader::configFree(list);
+    });
+    printRow("(g) key file, 10,000 entries", keyT, fileSize("keys.pcf"), keyNodes, 0);
+    const Timing lineT = best(reps, [&] {
+        ConfigNode* list = pofreader::configLoadLineFile(nullptr, "lines.CFG", PFR_TAG_CALL);
+        lineNodes = countNodes(list);
+        pofreader::configFree(list);
+    });
+    printRow("(g) .CFG line file, 10,000 lines", lineT, fileSize("lines.CFG"), lineNodes, 0);
+
+    // ---- From here on the process has had a second thread.
+    std::thread([] {}).join();
+    std::printf("---- after a thread was started and joined\n");
+    const Timing floorThreadT = best(reps, [&] { sink += countLinesFgetc("job.pof"); });
+    printRow("    fgetc loop counting line ends", floorThreadT, bytes, records, floorT.cpu);
+    const Timing runThreadT = best(reps, [&] { runJob(current, doNothing); });
+    printRow("(c) whole run, current revision", runThreadT, bytes, records, floorT.cpu);
+    const Timing run700ThreadT = best(reps, [&] { runJob(earlier, doNothing); });
+    printRow("    whole run, revision 7.00", run700ThreadT, bytes, records, floorT.cpu);
+
+    std::printf("\ntargets: (b)/(a) = %.2f (at most 2.0, stretch 1.6); (c)/(b) = %.2f (at most 1.1)\n",
+                runT.cpu / floorT.cpu, runThreadT.cpu / runT.cpu);
+    if (keyNodes != 10'000 || lineNodes != 10'000)
+        std::printf("warning: loaded %ld key entries and %ld lines\n", keyNodes, lineNodes);
+
+    bool scaled = true;
+    if (scale) scaled = scaleCheck(dir, seed, reps < 3 ? reps : 3);
+
+    if (!keep) {
+        for (const char* name : {"job.pof", "job.pcf", "keys.pcf", "lines.CFG", "EDK.TXT"})
+            std::remove(name);
+        if (chdir("/") == 0) rmdir(dir.c_str());
+    } else {
+        std::printf("job kept in %s\n", dir.c_str());
+    }
+    return sink == 42 || !scaled ? 1 : 0;
+}
