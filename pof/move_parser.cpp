@@ -15,10 +15,17 @@ namespace pofreader {
 
 namespace {
 
+// A run of characters, not terminated.
+struct TextView {
+    const char* text;
+    std::size_t length;
+    bool is(char c) const { return length == 1 && text[0] == c; }
+};
+
 // The kind a two-character "o" word sets, or `kind` unchanged.
-int32_t kindOfWord(const char* word, int32_t kind) {
-    if (word[0] != 'o' || word[1] == '\0' || word[2] != '\0') return kind;
-    switch (word[1]) {
+int32_t kindOfWord(TextView word, int32_t kind) {
+    if (word.length != 2 || word.text[0] != 'o') return kind;
+    switch (word.text[1]) {
         case 'A': return kKindArcOpen;
         case 'L': return kKindFeed;
         case 'M': return kKindRapid;
@@ -34,13 +41,16 @@ struct ValueParts {
     int count;
 };
 
-bool splitParts(const char* value, ValueParts& parts) {
+bool splitParts(TextView value, ValueParts& parts) {
     parts = ValueParts{};
-    const char* start = value;
+    const char* start = value.text;
+    const char* const end = value.text + value.length;
     for (;;) {
-        const char* slash = std::strchr(start, '/');
-        const std::size_t length =
-            slash != nullptr ? static_cast<std::size_t>(slash - start) : std::strlen(start);
+        // Parts are a few characters: a plain loop beats a call to memchr.
+        const char* slash = start;
+        while (slash < end && *slash != '/') ++slash;
+        const std::size_t length = static_cast<std::size_t>(slash - start);
+        if (slash == end) slash = nullptr;
         if (length > kMovePartMax) return false;
         parts.part[parts.count] = start;
         parts.length[parts.count] = length;
@@ -51,7 +61,7 @@ bool splitParts(const char* value, ValueParts& parts) {
 }
 
 // Result of one axis word: false when the record cannot be read.
-bool takeAxisWord(char axis, const char* value, MoveWords& words) {
+bool takeAxisWord(char axis, TextView value, MoveWords& words) {
     ValueParts parts;
     if (!splitParts(value, parts)) return false;
     const bool hasTarget = parts.count >= 2 && parts.length[1] > 0;
@@ -86,8 +96,72 @@ bool takeAxisWord(char axis, const char* value, MoveWords& words) {
     }
 }
 
-bool isAxisName(const char* name) {
-    return name[0] != '\0' && name[1] == '\0' && std::strchr("xyzuvw", name[0]) != nullptr;
+bool isAxisName(TextView name) {
+    if (name.length != 1) return false;
+    switch (name.text[0]) {
+        case 'x': case 'y': case 'z': case 'u': case 'v': case 'w': return true;
+        default: return false;
+    }
+}
+
+constexpr std::size_t kNoBracket = static_cast<std::size_t>(-1);
+
+// The name of a token, every ']' dropped: a view into the payload in the
+// common case, a copy in `scratch` when a ']' stands in it.
+TextView tokenName(const MoveTokenView& token, char* scratch) {
+    const std::size_t end = token.bracketAt == kNoBracket ? token.length : token.bracketAt;
+    std::size_t at = 0;
+    while (at < end && token.text[at] != ']') ++at;
+    if (at == end) return {token.text, end};
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < end; ++i)
+        if (token.text[i] != ']') scratch[length++] = token.text[i];
+    return {scratch, length};
+}
+
+// The bracket value of a token: after its first '[', without the ']' that
+// ended it. No other ']' can stand in it, since the first one ends the token.
+TextView tokenValue(const MoveTokenView& token) {
+    const std::size_t start = token.bracketAt + 1;
+    std::size_t end = token.length;
+    if (!token.closeBracket && end > start && token.text[end - 1] == ']') --end;
+    return {token.text + start, end - start};
+}
+
+// The walk over the tokens, one at a time as the tokenizer finds them.
+struct MoveWalk {
+    MoveWords& words;
+    bool inGroup;
+    bool readable;  // false once a value part was too long
+};
+
+bool takeToken(void* context, const MoveTokenView& token) {
+    MoveWalk& walk = *static_cast<MoveWalk*>(context);
+    // A token that cannot be stored voids the whole payload, even after a
+    // part that was too long: go on checking to the end.
+    if (!moveTokenFits(token)) return false;
+    if (!walk.readable) return true;
+
+    MoveWords& words = walk.words;
+    char scratch[kMoveTokenMax + 1];
+    const TextView name = tokenName(token, scratch);
+    if (token.bracketAt == kNoBracket) {
+        if (name.is('(')) walk.inGroup = true;
+        else if (name.is(')')) walk.inGroup = false;
+        else words.kind = kindOfWord(name, words.kind);
+    } else if (!walk.inGroup) {
+        words.kind = kindOfWord(name, words.kind);
+    } else if (name.is('o')) {
+        if (words.kind == kKindArcOpen) {
+            const TextView value = tokenValue(token);
+            if (value.is('-')) words.kind = kKindArcMinus;
+            else if (value.is('+')) words.kind = kKindArcPlus;
+        }
+    } else if (isAxisName(name)) {
+        walk.readable = takeAxisWord(name.text[0], tokenValue(token), words);
+    }
+    // Every other name, "multax" included, has no effect.
+    return true;
 }
 
 }  // namespace
@@ -97,35 +171,16 @@ int32_t parseMoveTokens(const char* payload, MoveWords& words) {
     words.kind = kKindNone;
     words.xGiven = words.yGiven = words.zGiven = 0;
     words.uGiven = words.vGiven = words.wGiven = 0;
+    const MoveWords preset = words;
 
-    TokenList tokens;
-    initTokenList(tokens);
-    const std::size_t count = tokenizeMove(payload, tokens);
-
-    // ---- Walk the tokens.
-    bool inGroup = false;
-    bool readable = true;
-    SplitToken split;
-    for (std::size_t i = 0; i < count && readable; ++i) {
-        splitToken(tokens.entries[i].text(), split);
-        if (!split.bracketed) {
-            if (std::strcmp(split.name, "(") == 0) inGroup = true;
-            else if (std::strcmp(split.name, ")") == 0) inGroup = false;
-            else words.kind = kindOfWord(split.name, words.kind);
-        } else if (!inGroup) {
-            words.kind = kindOfWord(split.name, words.kind);
-        } else if (std::strcmp(split.name, "o") == 0) {
-            if (words.kind == kKindArcOpen) {
-                if (std::strcmp(split.value, "-") == 0) words.kind = kKindArcMinus;
-                else if (std::strcmp(split.value, "+") == 0) words.kind = kKindArcPlus;
-            }
-        } else if (isAxisName(split.name)) {
-            readable = takeAxisWord(split.name[0], split.value, words);
-        }
-        // Every other name, "multax" included, has no effect.
+    // ---- Walk the tokens as they are found; a payload with a token that
+    // cannot be stored counts as having none, so the preset comes back.
+    MoveWalk walk{words, false, true};
+    if (!scanMoveTokens(payload, takeToken, &walk)) {
+        words = preset;
+        return words.kind;
     }
-    releaseTokenList(tokens);
-    if (!readable) words.kind = kKindNone;
+    if (!walk.readable) words.kind = kKindNone;
     return words.kind;
 }
 

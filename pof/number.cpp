@@ -1,7 +1,14 @@
 // Decimal numbers of move values, read the same under every locale: a host
 // running with a comma as its decimal point must read the same toolpath.
+//
+// Toolpath numbers are short decimals. When the digits fit 2^53 exactly and
+// there are at most 22 after the point, one division by an exact power of ten
+// gives the correctly rounded value, the same one that from_chars gives; that
+// takes one pass. Everything else (white space first, an exponent, more
+// digits) goes through the general rule.
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 #include "pof/pof.h"
 
@@ -14,9 +21,8 @@ bool isWhite(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-}  // namespace
-
-double parseNumber(const char* text, std::size_t length) {
+// The general rule: the longest prefix, converted by from_chars.
+double parseNumberGeneral(const char* text, std::size_t length) {
     const char* at = text;
     const char* end = text + length;
     while (at < end && isWhite(*at)) ++at;
@@ -78,6 +84,56 @@ double parseNumber(const char* text, std::size_t length) {
         value = 0.0;
     }
     return negative ? -value : value;
+}
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kExactPowerMax = 22;
+constexpr uint64_t kExactMantissaMax = uint64_t{1} << 53;
+constexpr int kGatheredDigitsMax = 19;  // fit a uint64_t
+
+// Sign, digits, point, digits and nothing a longer prefix could take: true
+// with the value in `value`; false when the general rule must decide.
+bool parseShortDecimal(const char* at, const char* end, double& value) {
+    bool negative = false;
+    if (at < end && (*at == '+' || *at == '-')) {
+        negative = *at == '-';
+        ++at;
+    }
+    uint64_t mantissa = 0;
+    int significant = 0;  // digits from the first non-zero one
+    int fraction = 0;
+    bool anyDigit = false;
+    for (; at < end && isDigit(*at); ++at) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+        significant += mantissa != 0;
+        anyDigit = true;
+    }
+    if (at < end && *at == '.') {
+        for (++at; at < end && isDigit(*at); ++at) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+            significant += mantissa != 0;
+            ++fraction;
+            anyDigit = true;
+        }
+    }
+    if (!anyDigit || (at < end && (*at == 'e' || *at == 'E'))) return false;
+    if (significant > kGatheredDigitsMax || mantissa > kExactMantissaMax || fraction > kExactPowerMax)
+        return false;
+    value = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
+    if (negative) value = -value;
+    return true;
+}
+
+}  // namespace
+
+double parseNumber(const char* text, std::size_t length) {
+    double value;
+    if (length > 0 && !isWhite(*text) && parseShortDecimal(text, text + length, value))
+        return value;
+    return parseNumberGeneral(text, length);
 }
 
 }  // namespace pofreader

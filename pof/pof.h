@@ -112,6 +112,25 @@ struct TokenList {
     TokenEntry inlineEntries[kTokenListStep];
 };
 
+// One token as the scanner finds it: `length` characters at `text` inside the
+// payload, the offset of its first '[' (or SIZE_MAX for a plain token), and
+// whether a parenthesis or the end closed an open bracket value, which counts
+// as a "]" after the text.
+struct MoveTokenView {
+    const char* text;
+    std::size_t length;
+    std::size_t bracketAt;
+    bool closeBracket;
+};
+// Takes one token; false stops the scan as a token that cannot be stored.
+using MoveTokenSink = bool (*)(void* context, const MoveTokenView& token);
+// Hands the tokens of `payload` to `sink` in order, copying nothing. False
+// when the sink refused a token.
+bool scanMoveTokens(const char* payload, MoveTokenSink sink, void* context);
+// True when the token's name and bracket value, ']' dropped, each fit
+// kMoveTokenMax characters.
+bool moveTokenFits(const MoveTokenView& token);
+
 void initTokenList(TokenList& list);
 void releaseTokenList(TokenList& list);
 // Fills `list` (which must be initialised and is emptied first) with the

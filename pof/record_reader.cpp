@@ -14,6 +14,7 @@
 // Control-Z (26) ends the file for good: the record in progress is returned,
 // and the byte is pushed back so that every later call meets it first and
 // returns -1 without reading anything behind it.
+#include <array>
 #include <cstdint>
 #include <iterator>
 
@@ -40,14 +41,33 @@ struct RecordScan {
 // ORDER: the line states, indices of kLineStates.
 enum LineState : int { kPrefix = 0, kPayload = 1, kSkip = 2 };
 
-using LineStateFn = LineState (*)(RecordScan& scan, int byte);
+// A state handles the byte in `byte` and the bytes of its run after it, and
+// leaves in `byte` the first one it did not handle: a line end or the end of
+// the file always goes back to readPofRecord.
+using LineStateFn = LineState (*)(RecordScan& scan, int& byte);
+
+// Line ends and the end of the file, indexed by byte + 1 (EOF is -1).
+constexpr std::array<bool, 257> buildLineEnds() {
+    std::array<bool, 257> ends{};
+    ends[EOF + 1] = true;
+    ends['\r' + 1] = true;
+    ends['\n' + 1] = true;
+    ends[kControlZ + 1] = true;
+    return ends;
+}
+constexpr std::array<bool, 257> kLineEnds = buildLineEnds();
+static_assert(EOF == -1);
+
+bool endsLine(int byte) { return kLineEnds[static_cast<std::size_t>(byte + 1)]; }
 
 // Blanks, tabs and digits up to the colon; anything else makes the line no
 // record line.
-LineState scanPrefix(RecordScan& scan, int byte) {
-    if (byte == ' ' || byte == '\t') return kPrefix;
-    if (byte >= '0' && byte <= '9') {
-        const int32_t digit = byte - '0';
+LineState scanPrefix(RecordScan& scan, int& byte) {
+    const int at = byte;
+    byte = getc_unlocked(scan.file);
+    if (at == ' ' || at == '\t') return kPrefix;
+    if (at >= '0' && at <= '9') {
+        const int32_t digit = at - '0';
         if (++scan.digits > kRecordDigitsMax || scan.pending > (INT32_MAX - digit) / 10)
             scan.pending = INT32_MAX;
         else
@@ -55,26 +75,36 @@ LineState scanPrefix(RecordScan& scan, int byte) {
         if (scan.digits > kRecordDigitsMax) scan.digits = kRecordDigitsMax + 1;
         return kPrefix;
     }
-    if (byte == ':' && scan.digits > 0) {
+    if (at == ':' && scan.digits > 0) {
         scan.number = scan.pending;
         return kPayload;
     }
     return kSkip;
 }
 
-bool endsLine(int byte) { return byte == '\r' || byte == '\n' || byte == EOF || byte == kControlZ; }
-
-// Every byte up to the line end; bytes beyond the limit are dropped. The run
-// of payload bytes is taken here in one go, and the byte that ends it goes
-// back to the stream for the caller.
-LineState scanPayload(RecordScan& scan, int byte) {
-    for (; !endsLine(byte); byte = getc_unlocked(scan.file))
-        if (scan.length < scan.limit) scan.buffer[scan.length++] = static_cast<char>(byte);
-    if (byte != EOF) std::ungetc(byte, scan.file);
+// Every byte up to the line end, taken in one run; bytes beyond the limit are
+// dropped. Kept in locals: a store through the char buffer may alias the scan.
+LineState scanPayload(RecordScan& scan, int& byte) {
+    std::FILE* const file = scan.file;
+    char* const buffer = scan.buffer;
+    const int limit = scan.limit;
+    int length = scan.length;
+    int c = byte;
+    for (; !endsLine(c); c = getc_unlocked(file))
+        if (length < limit) buffer[length++] = static_cast<char>(c);
+    scan.length = length;
+    byte = c;
     return kPayload;
 }
 
-LineState skipLine(RecordScan&, int) { return kSkip; }
+// The rest of a line that is no record line.
+LineState skipLine(RecordScan& scan, int& byte) {
+    std::FILE* const file = scan.file;
+    int c = byte;
+    while (!endsLine(c)) c = getc_unlocked(file);
+    byte = c;
+    return kSkip;
+}
 
 constexpr LineStateFn kLineStates[] = {
     /* 0 prefix  */ scanPrefix,
@@ -91,8 +121,8 @@ static_assert(std::size(kLineStates) == 3);
 int readPofRecord(std::FILE* file, char* buffer, int limit) {
     RecordScan scan{file, buffer, limit < 0 ? 0 : limit, 0, -1, 0, 0};
     LineState state = kPrefix;
+    int byte = getc_unlocked(file);
     for (;;) {
-        const int byte = getc_unlocked(file);
         if (byte == EOF || byte == kControlZ) {
             if (byte == kControlZ) std::ungetc(kControlZ, file);
             break;
@@ -102,6 +132,7 @@ int readPofRecord(std::FILE* file, char* buffer, int limit) {
             state = kPrefix;
             scan.digits = 0;
             scan.pending = 0;
+            byte = getc_unlocked(file);
             continue;
         }
         state = kLineStates[state](scan, byte);

@@ -6,6 +6,11 @@
 // value as if "]" stood before it. A token whose name or value would not fit
 // kMoveTokenMax characters cannot be stored, and then the whole payload counts
 // as having no tokens, so the move is dropped rather than read from a cut word.
+//
+// The scanner hands each token to a sink as a view into the payload; nothing
+// is copied on the way. Each mode takes its whole run of characters at once,
+// so the mode table is consulted once per token part, not once per character.
+#include <array>
 #include <cstring>
 #include <iterator>
 
@@ -21,29 +26,90 @@ namespace {
 enum TokenizerMode : int { kBetween = 0, kInWord = 1, kInBrackets = 2, kFailed = 3 };
 
 struct Tokenizer {
-    TokenList& list;
+    MoveTokenSink sink;
+    void* context;
     const char* wordStart;  // the word in progress, inside the payload
-    std::size_t wordLength;
+    std::size_t bracketAt;  // offset of its first '[', or kNoBracket
 };
 
-// Appends one token made of `length` characters at `text` and, when
-// `closeBracket`, a "]". False when it cannot be stored.
-bool appendToken(TokenList& list, const char* text, std::size_t length, bool closeBracket) {
-    // Name and value as splitToken will see them: ']' dropped. A token that
-    // short cannot exceed either bound, so only long ones are counted.
-    if (length > kMoveTokenMax) {
-        std::size_t nameLength = 0, valueLength = 0;
-        bool inValue = false;
-        for (std::size_t i = 0; i < length; ++i) {
-            if (text[i] == ']') continue;
-            if (!inValue && text[i] == '[') {
-                inValue = true;
-                continue;
-            }
-            ++(inValue ? valueLength : nameLength);
-        }
-        if (nameLength > kMoveTokenMax || valueLength > kMoveTokenMax) return false;
+constexpr std::size_t kNoBracket = static_cast<std::size_t>(-1);
+
+// The characters that end a mode's run, one table per mode so that the run
+// costs one look-up per character.
+constexpr std::array<bool, 256> stopTable(const char* stops) {
+    std::array<bool, 256> table{};
+    table[0] = true;  // the payload's terminator ends every run
+    for (; *stops != '\0'; ++stops) table[static_cast<unsigned char>(*stops)] = true;
+    return table;
+}
+constexpr std::array<bool, 256> kWordStops = stopTable(" \t([");
+constexpr std::array<bool, 256> kBracketStops = stopTable("]()");
+
+bool stopsAt(const std::array<bool, 256>& table, char c) {
+    return table[static_cast<unsigned char>(c)];
+}
+
+TokenizerMode emit(Tokenizer& t, const char* start, const char* end, std::size_t bracketAt,
+                   bool closeBracket) {
+    const MoveTokenView token{start, static_cast<std::size_t>(end - start), bracketAt,
+                              closeBracket};
+    return t.sink(t.context, token) ? kBetween : kFailed;
+}
+
+// A parenthesis at `at` as a token of its own.
+TokenizerMode parenthesisToken(Tokenizer& t, const char*& at) {
+    const TokenizerMode mode = emit(t, at, at + 1, kNoBracket, false);
+    ++at;
+    return mode;
+}
+
+using ModeFn = TokenizerMode (*)(Tokenizer& t, const char*& at);
+
+// Blanks and tabs are skipped; parentheses are tokens; anything else starts a
+// word.
+TokenizerMode betweenTokens(Tokenizer& t, const char*& at) {
+    while (*at == ' ' || *at == '\t') ++at;
+    if (*at == '(' || *at == ')') return parenthesisToken(t, at);
+    t.wordStart = at;
+    t.bracketAt = kNoBracket;
+    return kInWord;
+}
+
+// A blank, a tab or "(" ends the word; "[" opens a bracket value; ")" is kept.
+TokenizerMode inWord(Tokenizer& t, const char*& at) {
+    while (!stopsAt(kWordStops, *at)) ++at;
+    if (*at == '[') {
+        t.bracketAt = static_cast<std::size_t>(at - t.wordStart);
+        ++at;
+        return kInBrackets;
     }
+    if (emit(t, t.wordStart, at, kNoBracket, false) == kFailed) return kFailed;
+    return *at == '(' ? parenthesisToken(t, at) : kBetween;
+}
+
+// "]" ends the word; a parenthesis ends it as if "]" stood before it.
+TokenizerMode inBrackets(Tokenizer& t, const char*& at) {
+    while (!stopsAt(kBracketStops, *at)) ++at;
+    if (*at == ']') {
+        ++at;
+        return emit(t, t.wordStart, at, t.bracketAt, false);
+    }
+    if (*at == '\0') return emit(t, t.wordStart, at, t.bracketAt, true);
+    if (emit(t, t.wordStart, at, t.bracketAt, true) == kFailed) return kFailed;
+    return parenthesisToken(t, at);
+}
+
+constexpr ModeFn kTokenizerModes[] = {
+    /* 0 between tokens */ betweenTokens,
+    /* 1 in word        */ inWord,
+    /* 2 in brackets    */ inBrackets,
+};
+static_assert(std::size(kTokenizerModes) == 3);
+
+// ---- The token list: copies of the tokens, for callers that keep them.
+
+bool appendToken(TokenList& list, const MoveTokenView& token) {
+    if (!moveTokenFits(token)) return false;
 
     if (list.count == list.capacity) {
         const std::size_t capacity = list.capacity + kTokenListStep;
@@ -62,7 +128,7 @@ bool appendToken(TokenList& list, const char* text, std::size_t length, bool clo
     }
 
     TokenEntry& entry = list.entries[list.count];
-    const std::size_t total = length + (closeBracket ? 1 : 0);
+    const std::size_t total = token.length + (token.closeBracket ? 1 : 0);
     char* target = entry.inlineText;
     entry.heapText = nullptr;
     if (total > kInlineTokenMax) {
@@ -70,62 +136,17 @@ bool appendToken(TokenList& list, const char* text, std::size_t length, bool clo
         if (target == nullptr) return false;
         entry.heapText = target;
     }
-    std::memcpy(target, text, length);
-    if (closeBracket) target[length] = ']';
+    std::memcpy(target, token.text, token.length);
+    if (token.closeBracket) target[token.length] = ']';
     target[total] = '\0';
     entry.length = static_cast<uint32_t>(total);
     ++list.count;
     return true;
 }
 
-TokenizerMode endWord(Tokenizer& t, bool closeBracket) {
-    if (!appendToken(t.list, t.wordStart, t.wordLength, closeBracket)) return kFailed;
-    return kBetween;
+bool appendToList(void* context, const MoveTokenView& token) {
+    return appendToken(*static_cast<TokenList*>(context), token);
 }
-
-TokenizerMode parenthesisToken(Tokenizer& t, const char* at) {
-    return appendToken(t.list, at, 1, false) ? kBetween : kFailed;
-}
-
-using ModeFn = TokenizerMode (*)(Tokenizer& t, const char* at);
-
-// Blanks and tabs are skipped; parentheses are tokens; anything else starts a
-// word.
-TokenizerMode betweenTokens(Tokenizer& t, const char* at) {
-    if (*at == ' ' || *at == '\t') return kBetween;
-    if (*at == '(' || *at == ')') return parenthesisToken(t, at);
-    t.wordStart = at;
-    t.wordLength = 1;
-    return *at == '[' ? kInBrackets : kInWord;
-}
-
-// A blank, a tab or "(" ends the word; "[" opens a bracket value; ")" is kept.
-TokenizerMode inWord(Tokenizer& t, const char* at) {
-    if (*at == ' ' || *at == '\t') return endWord(t, false);
-    if (*at == '(') {
-        if (endWord(t, false) == kFailed) return kFailed;
-        return parenthesisToken(t, at);
-    }
-    ++t.wordLength;
-    return *at == '[' ? kInBrackets : kInWord;
-}
-
-// "]" ends the word; a parenthesis ends it as if "]" stood before it.
-TokenizerMode inBrackets(Tokenizer& t, const char* at) {
-    if (*at == '(' || *at == ')') {
-        if (endWord(t, true) == kFailed) return kFailed;
-        return parenthesisToken(t, at);
-    }
-    ++t.wordLength;
-    return *at == ']' ? endWord(t, false) : kInBrackets;
-}
-
-constexpr ModeFn kTokenizerModes[] = {
-    /* 0 between tokens */ betweenTokens,
-    /* 1 in word        */ inWord,
-    /* 2 in brackets    */ inBrackets,
-};
-static_assert(std::size(kTokenizerModes) == 3);
 
 void clearTokens(TokenList& list) {
     for (std::size_t i = 0; i < list.count; ++i) memRelease(list.entries[i].heapText);
@@ -133,6 +154,36 @@ void clearTokens(TokenList& list) {
 }
 
 }  // namespace
+
+bool scanMoveTokens(const char* payload, MoveTokenSink sink, void* context) {
+    Tokenizer t{sink, context, nullptr, kNoBracket};
+    TokenizerMode mode = kBetween;
+    const char* at = payload;
+    while (*at != '\0') {
+        mode = kTokenizerModes[mode](t, at);
+        if (mode == kFailed) return false;
+    }
+    // A word in progress at the end: inWord and inBrackets stop at the NUL
+    // only after emitting it, so only an unstarted word remains here.
+    return true;
+}
+
+bool moveTokenFits(const MoveTokenView& token) {
+    // Name and value as the split sees them: ']' dropped. A token that short
+    // cannot exceed either bound, so only long ones are counted.
+    if (token.length <= kMoveTokenMax) return true;
+    std::size_t nameLength = 0, valueLength = 0;
+    bool inValue = false;
+    for (std::size_t i = 0; i < token.length; ++i) {
+        if (token.text[i] == ']') continue;
+        if (!inValue && token.text[i] == '[') {
+            inValue = true;
+            continue;
+        }
+        ++(inValue ? valueLength : nameLength);
+    }
+    return nameLength <= kMoveTokenMax && valueLength <= kMoveTokenMax;
+}
 
 void initTokenList(TokenList& list) {
     list.entries = list.inlineEntries;
@@ -148,15 +199,7 @@ void releaseTokenList(TokenList& list) {
 
 std::size_t tokenizeMove(const char* payload, TokenList& list) {
     clearTokens(list);
-    Tokenizer t{list, nullptr, 0};
-    TokenizerMode mode = kBetween;
-    for (const char* at = payload; *at != '\0'; ++at) {
-        mode = kTokenizerModes[mode](t, at);
-        if (mode == kFailed) break;
-    }
-    if (mode == kInWord) mode = endWord(t, false);
-    if (mode == kInBrackets) mode = endWord(t, true);
-    if (mode == kFailed) {
+    if (!scanMoveTokens(payload, appendToList, &list)) {
         releaseTokenList(list);
         return 0;
     }
