@@ -1,0 +1,154 @@
+// The move parser walks the tokens as the tokenizer finds them, without
+// copies. Its result must equal the plain reading of the grammar over the
+// stored token list (tokenizeMove, splitToken) for every payload: random
+// payloads over the grammar's characters, compared field by field.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "common/limits.h"
+#include "pof/pof.h"
+
+namespace {
+
+using namespace pofreader;
+
+int32_t kindOfWord(const char* word, int32_t kind) {
+    if (word[0] != 'o' || word[1] == '\0' || word[2] != '\0') return kind;
+    switch (word[1]) {
+        case 'A': return kKindArcOpen;
+        case 'L': return kKindFeed;
+        case 'M': return kKindRapid;
+        default: return kind;
+    }
+}
+
+// One axis word, read from copies of its parts.
+bool takeAxis(char axis, const std::string& value, MoveWords& words) {
+    std::string parts[3];
+    int count = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = value.find('/', start);
+        parts[count] = value.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (parts[count].size() > kMovePartMax) return false;
+        ++count;
+        if (slash == std::string::npos || count == 3) break;
+        start = slash + 1;
+    }
+    const bool hasTarget = count >= 2 && !parts[1].empty();
+    const bool hasThird = count >= 3 && !parts[2].empty();
+    const double target = hasTarget ? parseNumber(parts[1].c_str(), parts[1].size()) : 0.0;
+    if (std::strchr("xyz", axis) != nullptr) {
+        const int i = axis - 'x';
+        int32_t* given[] = {&words.xGiven, &words.yGiven, &words.zGiven};
+        double* targets[] = {&words.targetX, &words.targetY, &words.targetZ};
+        double* thirds[] = {&words.thirdX, &words.thirdY, &words.thirdZ};
+        if (hasTarget) *targets[i] = *thirds[i] = target, *given[i] = 1;
+        if (hasThird) *thirds[i] = parseNumber(parts[2].c_str(), parts[2].size());
+    } else {
+        const int i = axis - 'u';
+        int32_t* given[] = {&words.uGiven, &words.vGiven, &words.wGiven};
+        double* components[] = {&words.u, &words.v, &words.w};
+        if (hasTarget) *components[i] = target, *given[i] = 1;
+    }
+    return true;
+}
+
+// The grammar read over the stored tokens.
+int32_t referenceParse(const char* payload, MoveWords& words) {
+    words.kind = kKindNone;
+    words.xGiven = words.yGiven = words.zGiven = words.uGiven = words.vGiven = words.wGiven = 0;
+    TokenList tokens;
+    initTokenList(tokens);
+    const std::size_t count = tokenizeMove(payload, tokens);
+    bool inGroup = false, readable = true;
+    SplitToken split;
+    for (std::size_t i = 0; i < count && readable; ++i) {
+        splitToken(tokens.entries[i].text(), split);
+        const std::string name = split.name, value = split.value;
+        if (!split.bracketed) {
+            if (name == "(") inGroup = true;
+            else if (name == ")") inGroup = false;
+            else words.kind = kindOfWord(split.name, words.kind);
+        } else if (!inGroup) {
+            words.kind = kindOfWord(split.name, words.kind);
+        } else if (name == "o") {
+            if (words.kind == kKindArcOpen && value == "-") words.kind = kKindArcMinus;
+            else if (words.kind == kKindArcOpen && value == "+") words.kind = kKindArcPlus;
+        } else if (name.size() == 1 && std::strchr("xyzuvw", name[0]) != nullptr) {
+            readable = takeAxis(name[0], value, words);
+        }
+    }
+    releaseTokenList(tokens);
+    if (!readable) words.kind = kKindNone;
+    return words.kind;
+}
+
+MoveWords preset() {
+    MoveWords words{};
+    words.targetX = words.thirdX = 1;
+    words.targetY = words.thirdY = 2;
+    words.targetZ = words.thirdZ = 3;
+    words.u = 4;
+    words.v = 5;
+    words.w = 6;
+    return words;
+}
+
+void expectSame(const std::string& payload) {
+    MoveWords walked = preset(), reference = preset();
+    const int32_t kind = parseMoveTokens(payload.c_str(), walked);
+    EXPECT_EQ(kind, referenceParse(payload.c_str(), reference)) << payload;
+    // Field by field: the record has padding after the flags.
+    EXPECT_EQ(std::memcmp(&walked.kind, &reference.kind, 7 * sizeof(int32_t)), 0) << payload;
+    EXPECT_EQ(std::memcmp(&walked.targetX, &reference.targetX, 9 * sizeof(double)), 0) << payload;
+}
+
+TEST(MoveWalk, EqualsTheGrammarOverStoredTokens) {
+    // Random characters of the grammar, and random sequences of its pieces.
+    static const char kAlphabet[] = "oLAMxyzuvw()[]/+-.0123456789 \t]e";
+    static const char* const kPieces[] = {
+        "oL", "oA", "oM", "oX", "o", "(", ")", "x[/1.5]", "y[0/2/3]", "z[//4]", "x[/-0.25/7/8]",
+        "o[-]", "o[+]", "o[--]", "u[/0.5]", "v[/1e2]", "w[/.5]", "multax[a b]", "x[1", "]", "q[/1]",
+        "x]", "y][/3]", "oL[1]", "[/2]", "x[/1)", "z[/2(",
+    };
+    static const char* const kSeparators[] = {" ", "\t", "", "  "};
+    std::mt19937 random(12);
+    for (int i = 0; i < 100000; ++i) {
+        std::string payload;
+        const int length = static_cast<int>(random() % 40);
+        if (i % 2 == 0) {
+            for (int c = 0; c < length; ++c) payload += kAlphabet[random() % (sizeof kAlphabet - 1)];
+        } else {
+            for (int c = 0; c < length / 4; ++c) {
+                payload += kPieces[random() % std::size(kPieces)];
+                payload += kSeparators[random() % std::size(kSeparators)];
+            }
+        }
+        expectSame(payload);
+        if (HasFailure()) return;
+    }
+}
+
+TEST(MoveWalk, LongTokensAndPartsEqualTheGrammar) {
+    const std::string long79(79, '1'), long80(80, '1'), long255(255, 'a'), long256(256, 'a');
+    const std::string cases[] = {
+        "oL ( x[/" + long79 + "] )",
+        "oL ( x[/" + long80 + "] y[/2] )",
+        "oL ( y[/2] x[/" + long80 + "] " + long256 + " )",  // part too long, then a token too long
+        "oL ( y[/2] " + long255 + "[1] )",
+        "oL ( y[/2] " + long256 + "[1] )",
+        "oL ( y[/2] m[" + long256 + "] )",
+        "oL ( y[/2] m[" + long255 + "]]]] )",
+        "oL ( x]][/1] ]y[/2] )]",
+        "oA ( o[-] o]][+] x[/1/2/3/4] )",
+    };
+    for (const std::string& payload : cases) expectSame(payload);
+}
+
+}  // namespace
