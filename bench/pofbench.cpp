@@ -1,7 +1,7 @@
 // pofbench: the read speed of the cycle against the byte-reading floor, on one
 // generated job, in one process, printed as a table.
 //
-//   pofbench [--moves N] [--seed S] [--reps R] [--scale] [--keep]
+//   pofbench [--moves N] [--seed S] [--reps R] [--scale | --no-scale] [--keep]
 //
 // Times are CPU time of the measuring thread (user and system, so the kernel's
 // copying of file pages counts), the best of R repetitions: the file is in the
@@ -310,10 +310,12 @@ int main(int argc, char** argv) {
         else if (arg == "--seed" && i + 1 < argc) seed = std::strtoull(argv[++i], nullptr, 10);
         else if (arg == "--reps" && i + 1 < argc) reps = std::atoi(argv[++i]);
         else if (arg == "--scale") scale = true;
+        else if (arg == "--no-scale") scale = false;
         else if (arg == "--keep") keep = true;
         else {
             std::fprintf(stderr,
-                         "usage: pofbench [--moves N] [--seed S] [--reps R] [--scale] [--keep]\n");
+                         "usage: pofbench [--moves N] [--seed S] [--reps R] [--scale | --no-scale] "
+                         "[--keep]\n");
             return 2;
         }
     }
