@@ -33,40 +33,45 @@ int32_t kindOfWord(TextView word, int32_t kind) {
     }
 }
 
-// The parts of "first/second/third": pointers into the value and lengths;
-// parts after the third are dropped.
-struct ValueParts {
-    const char* part[3];
-    std::size_t length[3];
-    int count;
+// An axis value "first/second/third" read in one pass: parts after the third
+// are dropped, the first is never converted, and the number of the second and
+// third part is read while the part's end is sought (no number runs past a
+// '/'). Nothing is committed until every part's bound was checked.
+struct AxisValue {
+    bool hasTarget;  // a non-empty second part
+    bool hasThird;   // a non-empty third part
+    double target;
+    double third;
 };
 
-bool splitParts(TextView value, ValueParts& parts) {
-    parts = ValueParts{};
-    const char* start = value.text;
+bool readAxisValue(TextView value, AxisValue& out) {
+    out = AxisValue{};
+    const char* at = value.text;
     const char* const end = value.text + value.length;
-    for (;;) {
-        // Parts are a few characters: a plain loop beats a call to memchr.
-        const char* slash = start;
-        while (slash < end && *slash != '/') ++slash;
-        const std::size_t length = static_cast<std::size_t>(slash - start);
-        if (slash == end) slash = nullptr;
+    for (int part = 0; part < 3; ++part) {
+        const char* const start = at;
+        const char* seek = start;
+        double number = 0.0;
+        bool converted = false;
+        if (part > 0) converted = parseShortDecimal(start, end, number, seek);
+        while (seek < end && *seek != '/') ++seek;
+        const std::size_t length = static_cast<std::size_t>(seek - start);
         if (length > kMovePartMax) return false;
-        parts.part[parts.count] = start;
-        parts.length[parts.count] = length;
-        ++parts.count;
-        if (slash == nullptr || parts.count == 3) return true;
-        start = slash + 1;
+        if (part > 0 && length > 0) {
+            if (!converted) number = parseNumber(start, length);
+            (part == 1 ? out.hasTarget : out.hasThird) = true;
+            (part == 1 ? out.target : out.third) = number;
+        }
+        if (seek == end) return true;
+        at = seek + 1;
     }
+    return true;
 }
 
 // Result of one axis word: false when the record cannot be read.
-bool takeAxisWord(char axis, TextView value, MoveWords& words) {
-    ValueParts parts;
-    if (!splitParts(value, parts)) return false;
-    const bool hasTarget = parts.count >= 2 && parts.length[1] > 0;
-    const bool hasThird = parts.count >= 3 && parts.length[2] > 0;
-    const double target = hasTarget ? parseNumber(parts.part[1], parts.length[1]) : 0.0;
+bool takeAxisWord(char axis, TextView text, MoveWords& words) {
+    AxisValue value;
+    if (!readAxisValue(text, value)) return false;
     switch (axis) {
         case 'x':
         case 'y':
@@ -76,19 +81,19 @@ bool takeAxisWord(char axis, TextView value, MoveWords& words) {
                 axis == 'x' ? &words.targetX : axis == 'y' ? &words.targetY : &words.targetZ;
             double* thirdField =
                 axis == 'x' ? &words.thirdX : axis == 'y' ? &words.thirdY : &words.thirdZ;
-            if (hasTarget) {
-                *targetField = target;
-                *thirdField = target;
+            if (value.hasTarget) {
+                *targetField = value.target;
+                *thirdField = value.target;
                 *given = 1;
             }
-            if (hasThird) *thirdField = parseNumber(parts.part[2], parts.length[2]);
+            if (value.hasThird) *thirdField = value.third;
             return true;
         }
         default: {
             int32_t* given = axis == 'u' ? &words.uGiven : axis == 'v' ? &words.vGiven : &words.wGiven;
             double* component = axis == 'u' ? &words.u : axis == 'v' ? &words.v : &words.w;
-            if (hasTarget) {
-                *component = target;
+            if (value.hasTarget) {
+                *component = value.target;
                 *given = 1;
             }
             return true;

@@ -94,9 +94,10 @@ constexpr int kExactPowerMax = 22;
 constexpr uint64_t kExactMantissaMax = uint64_t{1} << 53;
 constexpr int kGatheredDigitsMax = 19;  // fit a uint64_t
 
-// Sign, digits, point, digits and nothing a longer prefix could take: true
-// with the value in `value`; false when the general rule must decide.
-bool parseShortDecimal(const char* at, const char* end, double& value) {
+}  // namespace
+
+bool parseShortDecimal(const char* at, const char* end, double& value, const char*& stop) {
+    if (at == end || isWhite(*at)) return false;
     bool negative = false;
     if (at < end && (*at == '+' || *at == '-')) {
         negative = *at == '-';
@@ -124,15 +125,14 @@ bool parseShortDecimal(const char* at, const char* end, double& value) {
         return false;
     value = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
     if (negative) value = -value;
+    stop = at;
     return true;
 }
 
-}  // namespace
-
 double parseNumber(const char* text, std::size_t length) {
     double value;
-    if (length > 0 && !isWhite(*text) && parseShortDecimal(text, text + length, value))
-        return value;
+    const char* stop;
+    if (parseShortDecimal(text, text + length, value, stop)) return value;
     return parseNumberGeneral(text, length);
 }
 

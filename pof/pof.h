@@ -91,6 +91,11 @@ int32_t parseMoveEarlier(const char* payload, MoveWords& words); // revision 7.0
 // skipped, then the longest prefix of sign, digits, '.', exponent; 0 when no
 // number starts there. Reads at most `length` characters.
 double parseNumber(const char* text, std::size_t length);
+// The common case of parseNumber in one pass: no white space first, sign,
+// digits, point, digits, no exponent, few enough digits to be exact. True with
+// the value and the first character not taken in `stop`; false when
+// parseNumber's general rule must decide.
+bool parseShortDecimal(const char* text, const char* end, double& value, const char*& stop);
 
 // ---- Tokens of a move payload ----------------------------------------------
 // One token: short texts live in the entry itself, longer ones on the heap.
