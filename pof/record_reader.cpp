@@ -60,23 +60,23 @@ static_assert(EOF == -1);
 
 bool endsLine(int byte) { return kLineEnds[static_cast<std::size_t>(byte + 1)]; }
 
-// Blanks, tabs and digits up to the colon; anything else makes the line no
-// record line.
+// Blanks, tabs and digits up to the colon, taken in one run; anything else
+// makes the line no record line.
 LineState scanPrefix(RecordScan& scan, int& byte) {
-    const int at = byte;
-    byte = getc_unlocked(scan.file);
-    if (at == ' ' || at == '\t') return kPrefix;
-    if (at >= '0' && at <= '9') {
-        const int32_t digit = at - '0';
+    for (;; byte = getc_unlocked(scan.file)) {
+        if (byte == ' ' || byte == '\t') continue;
+        if (byte < '0' || byte > '9') break;
+        const int32_t digit = byte - '0';
         if (++scan.digits > kRecordDigitsMax || scan.pending > (INT32_MAX - digit) / 10)
             scan.pending = INT32_MAX;
         else
             scan.pending = scan.pending * 10 + digit;
         if (scan.digits > kRecordDigitsMax) scan.digits = kRecordDigitsMax + 1;
-        return kPrefix;
     }
-    if (at == ':' && scan.digits > 0) {
+    if (endsLine(byte)) return kPrefix;
+    if (byte == ':' && scan.digits > 0) {
         scan.number = scan.pending;
+        byte = getc_unlocked(scan.file);
         return kPayload;
     }
     return kSkip;
