@@ -16,7 +16,7 @@ namespace pofreader {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 bool isWhite(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -90,40 +90,37 @@ double parseNumberGeneral(const char* text, std::size_t length) {
 constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr int kExactPowerMax = 22;
+constexpr std::size_t kExactPowerMax = 22;
 constexpr uint64_t kExactMantissaMax = uint64_t{1} << 53;
-constexpr int kGatheredDigitsMax = 19;  // fit a uint64_t
+constexpr std::size_t kGatheredDigitsMax = 19;  // fit a uint64_t
 
 }  // namespace
 
 bool parseShortDecimal(const char* at, const char* end, double& value, const char*& stop) {
     if (at == end || isWhite(*at)) return false;
     bool negative = false;
-    if (at < end && (*at == '+' || *at == '-')) {
+    if (*at == '+' || *at == '-') {
         negative = *at == '-';
         ++at;
     }
+    // At most 19 digits in all fit the mantissa whatever they are; longer
+    // runs (even of leading zeros) are left to the general rule.
     uint64_t mantissa = 0;
-    int significant = 0;  // digits from the first non-zero one
-    int fraction = 0;
-    bool anyDigit = false;
-    for (; at < end && isDigit(*at); ++at) {
-        mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
-        significant += mantissa != 0;
-        anyDigit = true;
-    }
+    const char* const integerStart = at;
+    for (; at < end && isDigit(*at); ++at) mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+    const std::size_t integerDigits = static_cast<std::size_t>(at - integerStart);
+    std::size_t fractionDigits = 0;
     if (at < end && *at == '.') {
-        for (++at; at < end && isDigit(*at); ++at) {
+        const char* const fractionStart = ++at;
+        for (; at < end && isDigit(*at); ++at)
             mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
-            significant += mantissa != 0;
-            ++fraction;
-            anyDigit = true;
-        }
+        fractionDigits = static_cast<std::size_t>(at - fractionStart);
     }
-    if (!anyDigit || (at < end && (*at == 'e' || *at == 'E'))) return false;
-    if (significant > kGatheredDigitsMax || mantissa > kExactMantissaMax || fraction > kExactPowerMax)
-        return false;
-    value = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
+    const std::size_t digits = integerDigits + fractionDigits;
+    if (digits == 0 || digits > kGatheredDigitsMax) return false;
+    if (at < end && (*at == 'e' || *at == 'E')) return false;
+    if (mantissa > kExactMantissaMax || fractionDigits > kExactPowerMax) return false;
+    value = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
     if (negative) value = -value;
     stop = at;
     return true;
