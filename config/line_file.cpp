@@ -85,9 +85,20 @@ ConfigNode* configLoadLineFile(ConfigNode* list, const char* path, ConfigTag tag
     if (path == nullptr) return list;
     std::FILE* stream = std::fopen(path, "rb");
     if (stream == nullptr) return list;
+    // Appending behind the last node, rather than from the head each time,
+    // keeps a long file linear; the list ends up exactly as configAppend makes it.
+    ConfigNode* last = list;
+    while (last != nullptr && last->next != nullptr) last = last->next;
     const char* name = nullptr;
     const char* value = nullptr;
-    while (lineFileNextEntry(stream, &name, &value) == 1) list = configAppend(list, name, value, tag);
+    while (lineFileNextEntry(stream, &name, &value) == 1) {
+        if (last == nullptr) {
+            list = last = configAppend(nullptr, name, value, tag);
+        } else {
+            configAppend(last, name, value, tag);
+            if (last->next != nullptr) last = last->next;
+        }
+    }
     std::fclose(stream);
     return list;
 }

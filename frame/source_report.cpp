@@ -16,7 +16,8 @@ bool isSet(const ConfigNode* node) { return node->name != nullptr && node->value
 void reportSources(CycleContext* ctx) {
     // The walks below must survive a nested run that releases the lists.
     holdRecord(ctx);
-    SignalRecord record;
+    // Cleared once, so that no byte of the library's stack reaches the host.
+    SignalRecord record{};
 
     setNameValue(&record, PFR_CODE_CFG_SOURCE, "cfgSource", ctx->sourceName);
     sendSignal(ctx, PFR_KEY_EVENT, &record);
@@ -47,7 +48,7 @@ void reportSources(CycleContext* ctx) {
 
 // Sends `name` and `value` with code 301 on key 10, each cut to its field.
 int sendNamedValue(CycleContext* ctx, const char* name, const char* value) {
-    SignalRecord record;
+    SignalRecord record{};  // no byte of the library's stack reaches the host
     setNameValue(&record, PFR_CODE_NAMED_VALUE, name, value);
     return sendSignal(ctx, PFR_KEY_TRANSFORM, &record);
 }

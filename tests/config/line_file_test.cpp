@@ -110,6 +110,17 @@ TEST(LineFile, MissingFileLeavesTheListUnchanged) {
     configFree(list);
 }
 
+TEST(LineFile, EntriesFollowWhatTheListAlreadyHolds) {
+    TempDir dir;
+    dir.write("job.CFG", "*A 1\n*B 2\n*A 3\n");
+    ConfigNode* list = configAppend(nullptr, "X", "0", PFR_TAG_CALL);
+    list = configAppend(list, "Y", "", PFR_TAG_CALL);
+    list = configLoadLineFile(list, "job.CFG", PFR_TAG_CALL);
+    EXPECT_EQ(entriesOf(list),
+              (Entries{{"X", "0"}, {"Y", ""}, {"*A", "1"}, {"*B", "2"}, {"*A", "3"}}));
+    configFree(list);
+}
+
 TEST(LineFile, PathsAreOpenedUnchanged) {
     TempDir dir;
     dir.write("a\\b.CFG", "BACKSLASH 1\n");
