@@ -37,6 +37,8 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIO
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 
 status=0
+passed=0
+failed=0
 for target in $targets; do
   reader=${target%_700}
   reader=${reader#fuzz_}
@@ -50,19 +52,23 @@ for target in $targets; do
     if ! "$out/build/$target" $dict -runs=0 "$seeds" >"$out/$target.replay.log" 2>&1; then
       echo "$target: a checked-in input fails; see $out/$target.replay.log" >&2
       status=1
+      failed=$((failed + 1))
       continue
     fi
   fi
   if "$out/build/$target" $dict -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -max_len=8192 -artifact_prefix="$out/crash-$target-" -print_final_stats=1 \
-      "$work" ${seeds:+$( [ -d "$seeds" ] && echo "$seeds")} >"$out/$target.log" 2>&1; then
+      "$work" $( [ -d "$seeds" ] && echo "$seeds") >"$out/$target.log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/$target.log")
     cov=$(grep -o 'cov: [0-9]*' "$out/$target.log" | tail -n 1)
     echo "$target: ok, $runs runs, $cov"
+    passed=$((passed + 1))
   else
     echo "$target: FINDING; see $out/$target.log" >&2
     tail -n 30 "$out/$target.log" >&2
     status=1
+    failed=$((failed + 1))
   fi
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
