@@ -23,6 +23,22 @@ ConfigNode* findNode(ConfigNode* list, const char* name) {
     return nullptr;
 }
 
+// A zero-filled node holding copies of `name` and `value`, or null when any of
+// the three allocations fails (nothing is then left allocated).
+ConfigNode* newNode(const char* name, const char* value) {
+    auto* node = static_cast<ConfigNode*>(memAllocZero(sizeof(ConfigNode)));
+    if (node == nullptr) return nullptr;
+    node->name = memDupString(name);
+    node->value = memDupString(value);
+    if (node->name == nullptr || node->value == nullptr) {
+        memRelease(node->name);
+        memRelease(node->value);
+        memRelease(node);
+        return nullptr;
+    }
+    return node;
+}
+
 }  // namespace
 
 // Stores a copy of `value` under `name` with `tag`. An empty or missing name or
@@ -41,16 +57,8 @@ ConfigNode* configSet(ConfigNode* list, const char* name, const char* value, Con
         return list;
     }
 
-    ConfigNode* node = static_cast<ConfigNode*>(memAllocZero(sizeof(ConfigNode)));
+    ConfigNode* node = newNode(name, value);
     if (node == nullptr) return list;
-    node->name = memDupString(name);
-    node->value = memDupString(value);
-    if (node->name == nullptr || node->value == nullptr) {
-        memRelease(node->name);
-        memRelease(node->value);
-        memRelease(node);
-        return list;
-    }
     node->tag = tag;
     node->next = list;
     return node;
@@ -98,16 +106,8 @@ ConfigNode* configMerge(ConfigNode* list, ConfigPair* pair, ConfigTag tag) {
 ConfigNode* configAppend(ConfigNode* list, const char* name, const char* value, ConfigTag tag) {
     if (isEmpty(name)) return list;
 
-    ConfigNode* node = static_cast<ConfigNode*>(memAllocZero(sizeof(ConfigNode)));
+    ConfigNode* node = newNode(name, isEmpty(value) ? "" : value);
     if (node == nullptr) return list;
-    node->name = memDupString(name);
-    node->value = memDupString(isEmpty(value) ? "" : value);
-    if (node->name == nullptr || node->value == nullptr) {
-        memRelease(node->name);
-        memRelease(node->value);
-        memRelease(node);
-        return list;
-    }
     node->tag = tag;
 
     if (list == nullptr) return node;

@@ -40,7 +40,11 @@ void appendEscape(std::string& out, const char* format, unsigned char byte) {
 
 }  // namespace
 
-std::string quoteText(const std::string& text) {
+namespace {
+
+// `text` in double quotes, with '"' and '\\' escaped by a backslash and every
+// other byte outside printable ASCII written with `byteFormat`.
+std::string quoted(const std::string& text, const char* byteFormat) {
     std::string out = "\"";
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -50,26 +54,16 @@ std::string quoteText(const std::string& text) {
         } else if (printableAscii(byte)) {
             out += c;
         } else {
-            appendEscape(out, "\\x%02X", byte);
+            appendEscape(out, byteFormat, byte);
         }
     }
     return out + "\"";
 }
 
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += c;
-        } else if (printableAscii(byte)) {
-            out += c;
-        } else {
-            appendEscape(out, "\\u%04X", byte);
-        }
-    }
-    return out + "\"";
-}
+}  // namespace
+
+std::string quoteText(const std::string& text) { return quoted(text, "\\x%02X"); }
+
+std::string jsonString(const std::string& text) { return quoted(text, "\\u%04X"); }
 
 }  // namespace pofhost
