@@ -13,6 +13,30 @@ void fail(const char* file, int line, const char* what) {
     std::abort();
 }
 
+namespace {
+bool isFlag(int32_t given) { return given == 0 || given == 1; }
+}  // namespace
+
+void checkMoveForm(const SignalRecord& record) {
+    switch (record.code) {
+    case PFR_CODE_RAPID:
+    case PFR_CODE_RAPID_AXIS:
+    case PFR_CODE_FEED:
+    case PFR_CODE_FEED_AXIS: {
+        const SignalMove& m = record.body.move;
+        FUZZ_CHECK(isFlag(m.xGiven) && isFlag(m.yGiven) && isFlag(m.zGiven));
+        FUZZ_CHECK(isFlag(m.uGiven) && isFlag(m.vGiven) && isFlag(m.wGiven));
+        break;
+    }
+    case PFR_CODE_ARC:
+    case PFR_CODE_ARC_NORMAL:
+        FUZZ_CHECK(record.body.arc.direction == 0 || record.body.arc.direction == 1);
+        break;
+    default:
+        FUZZ_CHECK(!"a move code");
+    }
+}
+
 bool terminatedWithin(const char* field, std::size_t size) {
     return std::memchr(field, '\0', size) != nullptr;
 }

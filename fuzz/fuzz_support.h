@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "pofreader/pofreader.h"
+
 namespace fuzz_support {
 
 // A broken invariant is a finding: report it and abort, so that libFuzzer
@@ -16,6 +18,10 @@ namespace fuzz_support {
 
 // 1 when `field` holds a NUL within its `size` bytes.
 bool terminatedWithin(const char* field, std::size_t size);
+
+// A move delivery is in a move form: a move code, given flags of 0 or 1, an
+// arc direction of 0 or 1.
+void checkMoveForm(const SignalRecord& record);
 
 // The input as a NUL-terminated text in a block of exactly its length plus
 // one, so that reading past the terminator is caught. Release with delete[].

@@ -71,27 +71,6 @@ void checkKeyZero(const SignalRecord& r, Host& host) {
     if (r.code != PFR_CODE_CFG_SOURCE) FUZZ_CHECK(std::strlen(name) < kSplitNameSize);
 }
 
-bool flag(int32_t given) { return given == 0 || given == 1; }
-
-void checkMove(const SignalRecord& r) {
-    switch (r.code) {
-    case PFR_CODE_RAPID:
-    case PFR_CODE_RAPID_AXIS:
-    case PFR_CODE_FEED:
-    case PFR_CODE_FEED_AXIS: {
-        const SignalMove& m = r.body.move;
-        FUZZ_CHECK(flag(m.xGiven) && flag(m.yGiven) && flag(m.zGiven));
-        FUZZ_CHECK(flag(m.uGiven) && flag(m.vGiven) && flag(m.wGiven));
-        break;
-    }
-    case PFR_CODE_ARC:
-    case PFR_CODE_ARC_NORMAL:
-        FUZZ_CHECK(r.body.arc.direction == 0 || r.body.arc.direction == 1);
-        break;
-    default: FUZZ_CHECK(!"a move code");
-    }
-}
-
 int hostA(CycleContext* ctx, int key, SignalRecord* record, void* user) {
     Host& host = *static_cast<Host*>(user);
     FUZZ_CHECK(ctx != nullptr && record != nullptr);
@@ -111,7 +90,7 @@ int hostA(CycleContext* ctx, int key, SignalRecord* record, void* user) {
         host.lastWasTitle = false;
         break;
     case PFR_KEY_MOVE:
-        checkMove(*record);
+        fuzz_support::checkMoveForm(*record);
         host.lastWasTitle = false;
         break;
     default: FUZZ_CHECK(!"a key that reaches host function A");
