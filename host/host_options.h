@@ -12,7 +12,7 @@
 namespace pofhost {
 
 struct HostOptions {
-    std::string library;  // empty: the current revision built beside pofhost
+    std::string library;  // empty: the current revision, looked for where it is installed or built
     OutputFormat format = OutputFormat::Text;
     bool events = false;
     std::string svgFile;  // empty: no picture
@@ -25,7 +25,8 @@ struct HostOptions {
 // Fills `options`; on a usage error returns false with a one-line `error`.
 bool parseOptions(int argc, const char* const* argv, HostOptions& options, std::string& error);
 
-// The text of --help.
+// The text of --help; `defaultLibrary` lists where the library is looked for,
+// one indented line each.
 std::string helpText(const std::string& defaultLibrary);
 
 }  // namespace pofhost

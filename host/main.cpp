@@ -13,8 +13,11 @@
 #include "host_options.h"
 #include "toolpath_svg.h"
 
-#ifndef POFHOST_DEFAULT_LIBRARY
-#define POFHOST_DEFAULT_LIBRARY "libpofreader.so"
+#ifndef POFHOST_LIBRARY_NAME
+#define POFHOST_LIBRARY_NAME "libpofreader.so"
+#endif
+#ifndef POFHOST_LIBDIR_FROM_BINDIR
+#define POFHOST_LIBDIR_FROM_BINDIR "../lib"
 #endif
 
 namespace {
@@ -67,20 +70,28 @@ int runHost(int argc, char** argv) {
     HostOptions options;
     std::string error;
     if (!parseOptions(argc, argv, options, error)) return usageFailure(error);
+    const std::vector<std::string> places =
+        defaultLibraryPlaces(programDirectory(), POFHOST_LIBDIR_FROM_BINDIR, POFHOST_LIBRARY_NAME);
     if (options.help) {
-        emit(helpText(POFHOST_DEFAULT_LIBRARY));
+        std::string listed;
+        for (const std::string& place : places)
+            listed += "                       " + place +
+                      (place.find('/') == std::string::npos ? " on the loader's search path" : "") + "\n";
+        emit(helpText(listed));
         return 0;
     }
 
-    const std::string path = options.library.empty() ? POFHOST_DEFAULT_LIBRARY : options.library;
     CycleLibrary library;
-    if (!loadCycleLibrary(path, library, error)) return usageFailure(error);
+    if (!(options.library.empty() ? findCycleLibrary(places, library, error)
+                                  : loadCycleLibrary(options.library, library, error)))
+        return usageFailure(error);
     CycleContext* cycle = library.getCycle();
-    if (cycle == nullptr) return usageFailure("library " + path + " returned no cycle record");
+    if (cycle == nullptr) return usageFailure("library " + library.path + " returned no cycle record");
 
     if (options.version) {
         emit(std::string(kHostVersion) + "\n");
         emit(std::string(cycle->title != nullptr ? cycle->title : "") + " " + versionText(*cycle) + "\n");
+        emit("library " + library.path + "\n");
         return 0;
     }
 
