@@ -39,10 +39,10 @@ set(CPACK_PACKAGE_NAME pofreader)
 set(CPACK_PACKAGE_VENDOR quorvant)
 set(CPACK_PACKAGE_CONTACT "pofreader maintainers <pofreader@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "quorvant POF Reading Cycle: cycle libraries and the pofhost host")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Shared libraries with a C ABI that read POF toolpath files and deliver their records to a host "
-  "cycle system (revisions 9.50 and 7.00), their header, CMake package and pkg-config file, and "
-  "pofhost, a host that prints every delivery of a run.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Shared libraries with a C ABI that read POF toolpath files and deliver their\n"
+  "records to a host cycle system (revisions 9.50 and 7.00), their header, CMake\n"
+  "package and pkg-config file, and pofhost, a host that prints every delivery.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

@@ -249,7 +249,9 @@ TEST_F(ExampleJob, VersionAndHelpNeedNoRun) {
     const HostRun version = host({"--version"});
     EXPECT_EQ(0, version.exitCode);
     const std::string cycleVersion = pofreader::kEarlierRevision ? "7.00-05.08.2002" : "9.50-02.12.2008";
-    EXPECT_EQ("pofhost 1.0\nquorvant POF Reading Cycle " + cycleVersion + "\n", version.out);
+    EXPECT_EQ("pofhost 1.0\nquorvant POF Reading Cycle " + cycleVersion + "\nlibrary " +
+                  POFREADER_LIBRARY_PATH + "\n",
+              version.out);
 
     // Help is given before any library is loaded.
     const HostRun help = bareHost({"--library", dir_.file("no-such-library.so"), "--help"});
