@@ -516,12 +516,7 @@
 
   // ---- Helpers -------------------------------------------------------------
   function finish(state) {
-    const canvas = document.querySelector('#view canvas');
     Object.assign(ready.dataset, drawn, { state, error: errors.join('; ') });
-    if (canvas) {
-      const rect = canvas.getBoundingClientRect();
-      ready.dataset.canvas = [rect.left, rect.top, rect.width, rect.height].map(Math.round).join(' ');
-    }
   }
 
   function pointGeometry(list) {
