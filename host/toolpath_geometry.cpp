@@ -20,12 +20,13 @@ double length(const Point3& a) { return std::sqrt(dot(a, a)); }
 double component(const Point3& a, int i) { return i == 0 ? a.x : i == 1 ? a.y : a.z; }
 Point3 unitAxis(int i) { return {i == 0 ? 1.0 : 0.0, i == 1 ? 1.0 : 0.0, i == 2 ? 1.0 : 0.0}; }
 
-// The coordinate axis along which `v` has its largest (or smallest) part.
+// The coordinate axis along which `v` has its largest part (ties: x first),
+// or its smallest (ties: z first).
 int dominantAxis(const Point3& v, bool largest) {
     int best = 0;
     for (int i = 1; i < 3; ++i) {
         const double a = std::fabs(component(v, i)), b = std::fabs(component(v, best));
-        if (largest ? a > b : a < b) best = i;
+        if (largest ? a > b : a <= b) best = i;
     }
     return best;
 }

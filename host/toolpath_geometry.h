@@ -21,8 +21,8 @@ struct SpaceArc {
 // "+" turns counter-clockwise about the coordinate axis most nearly normal to
 // the arc's plane, taken positive, so each arc turns the way the flat picture
 // of that plane shows it. When start, end and centre lie on one line (a half
-// or a full circle) the plane is the one through that line whose normal is
-// nearest to a coordinate axis.
+// or a full circle) the plane is the coordinate plane through that line, or
+// the nearest to one: XY before ZX before YZ.
 SpaceArc spaceArc(const Point3& start, const Point3& end, const Point3& centre, int direction);
 
 // The points of a circular arc after its start, the last one exactly `end`,
