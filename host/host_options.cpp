@@ -23,6 +23,8 @@ bool parseOptions(int argc, const char* const* argv, HostOptions& options, std::
         bool* flag = name == "--help"      ? &options.help
                      : name == "--version" ? &options.version
                      : name == "--events"  ? &options.events
+                     : name == "--summary" ? &options.summary
+                     : name == "--lines"   ? &options.lines
                                            : nullptr;
         if (flag != nullptr) {
             if (inlineValue) {
@@ -32,7 +34,8 @@ bool parseOptions(int argc, const char* const* argv, HostOptions& options, std::
             *flag = true;
             continue;
         }
-        if (name != "--library" && name != "--format" && name != "--svg" && name != "--view") {
+        if (name != "--library" && name != "--format" && name != "--svg" && name != "--view" &&
+            name != "--html") {
             error = "unknown option " + argument + " (see --help)";
             return false;
         }
@@ -45,6 +48,8 @@ bool parseOptions(int argc, const char* const* argv, HostOptions& options, std::
             options.library = value;
         } else if (name == "--svg") {
             options.svgFile = value;
+        } else if (name == "--html") {
+            options.htmlFile = value;
         } else if (name == "--format") {
             if (value == "text") {
                 options.format = OutputFormat::Text;
@@ -81,7 +86,15 @@ std::string helpText(const std::string& defaultLibrary) {
            "                     their third values are equally far from start and end,\n"
            "                     else as a chord marked with a circle\n"
            "  --view xy|zx|yz    the plane of the picture (default xy)\n"
-           "  --version          print pofhost's version, the loaded cycle's and its path\n"
+            "  --html FILE        write a 3D view of the toolpath to FILE: one HTML file\n"
+            "                     that opens offline in a browser with WebGL; orbit, step\n"
+            "                     through the moves, click a move for its values\n"
+            "  --summary          print a summary of the run instead of the lines: the\n"
+            "                     deliveries by key and code, moves by kind, extent,\n"
+            "                     path lengths, methods, texts, events, workplanes,\n"
+            "                     cycles and the result (one JSON object with --format json)\n"
+            "  --lines            with --summary: print the lines as well\n"
+            "  --version          print pofhost's version, the loaded cycle's and its path\n"
            "  --help             print this text\n"
            "\n"
            "After the run pofhost prints the result and the record's frame, tool and\n"
@@ -89,7 +102,7 @@ std::string helpText(const std::string& defaultLibrary) {
            "\n"
            "Exit status: 0 when the cycle ran (qvCSexecCycle returned 1), 1 when it\n"
            "did not (it returned 0), 2 for a usage error or a library or export that\n"
-           "cannot be loaded, or a picture file that cannot be written.\n";
+           "cannot be loaded, or a picture or page file that cannot be written.\n";
 }
 
 }  // namespace pofhost

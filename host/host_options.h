@@ -17,6 +17,9 @@ struct HostOptions {
     bool events = false;
     std::string svgFile;  // empty: no picture
     View view = View::XY;
+    std::string htmlFile;  // empty: no 3D page
+    bool summary = false;  // the summary instead of the per-delivery lines
+    bool lines = false;    // with the summary: the lines too
     bool help = false;
     bool version = false;
     std::vector<std::string> cycleArguments;

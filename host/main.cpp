@@ -1,16 +1,20 @@
 // pofhost: a small host of the POF reading cycle. It loads the cycle library,
 // runs the cycle once with its command line and prints what its three host
-// functions receive; optionally the events it can see and a picture of the
-// toolpath.
+// functions receive; optionally the events it can see, a summary, a picture
+// of the toolpath and a 3D page of it.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cycle_library.h"
 #include "delivery_format.h"
 #include "host_options.h"
+#include "job_summary.h"
+#include "toolpath_html.h"
 #include "toolpath_svg.h"
 
 #ifndef POFHOST_LIBRARY_NAME
@@ -37,8 +41,9 @@ int usageFailure(const std::string& message) {
 // What the host's callbacks share during the run.
 struct HostRun {
     OutputFormat format = OutputFormat::Text;
+    bool lines = true;
     RecordShape shape;
-    ToolpathRecorder* toolpath = nullptr;
+    JobRecorder* job = nullptr;
 };
 
 // The user pointer of one host function: which one it is, and the run.
@@ -50,6 +55,8 @@ struct HostFunction {
 int receive(CycleContext*, int key, SignalRecord* record, void* user) {
     const auto* function = static_cast<const HostFunction*>(user);
     HostRun& run = *function->run;
+    run.job->receive(function->letter, key, record);
+    if (!run.lines) return 1;
     if (record == nullptr) {
         emit(std::string(run.format == OutputFormat::Text ? "fn" : "{\"fn\":\"") + function->letter +
              (run.format == OutputFormat::Text ? " key=" + std::to_string(key) + " (no record)\n"
@@ -57,13 +64,43 @@ int receive(CycleContext*, int key, SignalRecord* record, void* user) {
         return 1;
     }
     emit(formatDelivery(run.format, function->letter, key, *record, run.shape));
-    if (key == PFR_KEY_MOVE && run.toolpath != nullptr) run.toolpath->record(*record);
     return 1;
 }
 
 int receiveEvent(CycleContext*, int event, void* user) {
-    emit(formatEvent(static_cast<const HostRun*>(user)->format, event));
+    const auto* run = static_cast<const HostRun*>(user);
+    if (run->lines) emit(formatEvent(run->format, event));
     return 1;
+}
+
+// The method report file the cycle appends to in the current directory.
+constexpr const char* kMethodReport = "EDK.TXT";
+
+std::streamoff fileSize(const char* path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    return in ? static_cast<std::streamoff>(in.tellg()) : 0;
+}
+
+std::string readFrom(const char* path, std::streamoff offset) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in || !in.seekg(offset)) return "";
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Opens an output file before the run: one that cannot be written is a usage
+// error, better found before the run than after it.
+bool openOutput(const std::string& path, const char* what, std::FILE*& file, std::string& error) {
+    if (path.empty()) return true;
+    file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) error = std::string("cannot write ") + what + " " + path + ": " + std::strerror(errno);
+    return file != nullptr;
+}
+
+bool writeOutput(std::FILE* file, const std::string& text) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
 }
 
 int runHost(int argc, char** argv) {
@@ -95,20 +132,24 @@ int runHost(int argc, char** argv) {
         return 0;
     }
 
-    // Open the picture first: a file that cannot be written is a usage error,
-    // better found before the run than after it.
+    if (!options.htmlFile.empty() && !htmlPageAvailable())
+        return usageFailure("this pofhost was built without the 3D page (--html): three.js "
+                            "(libjs-three) was missing when it was built");
     std::FILE* picture = nullptr;
-    if (!options.svgFile.empty()) {
-        picture = std::fopen(options.svgFile.c_str(), "wb");
-        if (picture == nullptr)
-            return usageFailure("cannot write picture " + options.svgFile + ": " + std::strerror(errno));
+    std::FILE* page = nullptr;
+    if (!openOutput(options.svgFile, "picture", picture, error) ||
+        !openOutput(options.htmlFile, "page", page, error)) {
+        if (picture != nullptr) std::fclose(picture);
+        return usageFailure(error);
     }
 
     HostRun run;
     run.format = options.format;
+    run.lines = !options.summary || options.lines;
     run.shape = shapeOf(*cycle);
-    ToolpathRecorder toolpath(run.shape.arcHasThirdZ);
-    run.toolpath = &toolpath;
+    JobRecorder job(run.shape);
+    run.job = &job;
+    const std::streamoff reportBefore = fileSize(kMethodReport);
 
     HostFunction functionA{'A', &run}, functionB{'B', &run}, functionC{'C', &run};
     HostCallbacks callbacks{&receive, &functionA, &receive, &functionB, &receive, &functionC};
@@ -120,7 +161,7 @@ int runHost(int argc, char** argv) {
         cycle->eventUser = &run;
     }
 
-    emit(formatCycle(run.format, *cycle));
+    if (run.lines) emit(formatCycle(run.format, *cycle));
     std::vector<std::string> arguments = options.cycleArguments;
     std::vector<char*> vector;
     for (std::string& argument : arguments) vector.push_back(argument.data());
@@ -129,20 +170,33 @@ int runHost(int argc, char** argv) {
     const int result = library.execCycle(cycle, static_cast<int>(arguments.size()), vector.data(),
                                          &callbacks);
 
-    emit(formatResult(run.format, result));
-    emit(formatMatrix(run.format, "frameMatrix", cycle->frameMatrix));
-    emit(formatMatrix(run.format, "toolMatrix", cycle->toolMatrix));
-    if (run.shape.hasReferenceMatrix)
-        emit(formatMatrix(run.format, "referenceMatrix",
-                          reinterpret_cast<const PofCycleContext*>(cycle)->referenceMatrix));
+    if (run.lines) {
+        emit(formatResult(run.format, result));
+        emit(formatMatrix(run.format, "frameMatrix", cycle->frameMatrix));
+        emit(formatMatrix(run.format, "toolMatrix", cycle->toolMatrix));
+        if (run.shape.hasReferenceMatrix)
+            emit(formatMatrix(run.format, "referenceMatrix",
+                              reinterpret_cast<const PofCycleContext*>(cycle)->referenceMatrix));
+    }
+    if (picture != nullptr && !writeOutput(picture, renderSvg(job.moves(), options.view))) {
+        if (page != nullptr) std::fclose(page);
+        return usageFailure("cannot write picture " + options.svgFile);
+    }
+    if (options.summary || page != nullptr) {
+        const std::vector<DrawnMove> drawn = drawMoves(job.moves());
+        const JobSummary summary =
+            summarize(job, drawn, result, reportedMethods(readFrom(kMethodReport, reportBefore)));
+        if (options.summary)
+            emit(options.format == OutputFormat::Text ? summaryText(summary) : summaryJson(summary));
+        if (page != nullptr) {
+            std::string title;
+            for (const std::string& argument : options.cycleArguments) title += (title.empty() ? "" : " ") + argument;
+            if (!writeOutput(page, renderHtml(job, drawn, summary, title)))
+                return usageFailure("cannot write page " + options.htmlFile);
+        }
+    }
     std::fflush(stdout);
 
-    if (picture != nullptr) {
-        const std::string svg = renderSvg(toolpath.segments(), options.view);
-        const bool written = std::fwrite(svg.data(), 1, svg.size(), picture) == svg.size();
-        if (std::fclose(picture) != 0 || !written)
-            return usageFailure("cannot write picture " + options.svgFile);
-    }
     return result == 1 ? 0 : 1;
 }
 

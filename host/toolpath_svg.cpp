@@ -38,8 +38,12 @@ Point2 project(View view, const Point3& p) {
 
 void ToolpathRecorder::record(const SignalRecord& record) {
     Segment segment;
+    segment.code = record.code;
     segment.from = position_;
     segment.to = position_;
+    segment.axis = axis_;
+    double given[9];
+    int count = 0;
     switch (record.code) {
     case PFR_CODE_RAPID:
     case PFR_CODE_RAPID_AXIS:
@@ -49,9 +53,13 @@ void ToolpathRecorder::record(const SignalRecord& record) {
         segment.kind = record.code == PFR_CODE_RAPID || record.code == PFR_CODE_RAPID_AXIS
                            ? SegmentKind::Rapid
                            : SegmentKind::Feed;
-        if (move.xGiven) segment.to.x = move.targetX;
-        if (move.yGiven) segment.to.y = move.targetY;
-        if (move.zGiven) segment.to.z = move.targetZ;
+        if (move.xGiven) segment.to.x = given[count++] = move.targetX;
+        if (move.yGiven) segment.to.y = given[count++] = move.targetY;
+        if (move.zGiven) segment.to.z = given[count++] = move.targetZ;
+        if (move.uGiven) segment.axis.x = given[count++] = move.u;
+        if (move.vGiven) segment.axis.y = given[count++] = move.v;
+        if (move.wGiven) segment.axis.z = given[count++] = move.w;
+        segment.hasAxis = move.uGiven || move.vGiven || move.wGiven;
         break;
     }
     case PFR_CODE_ARC:
@@ -63,13 +71,22 @@ void ToolpathRecorder::record(const SignalRecord& record) {
         // the previous z there unless the file says otherwise.
         segment.centre = {arc.thirdX, arc.thirdY, arcHasThirdZ_ ? arc.thirdZ : position_.z};
         segment.direction = arc.direction;
+        for (const double value : {segment.to.x, segment.to.y, segment.to.z, segment.centre.x,
+                                   segment.centre.y, segment.centre.z})
+            given[count++] = value;
         break;
     }
     default:
         return;
     }
+    for (int i = 0; i < count; ++i) segment.nonFinite |= !std::isfinite(given[i]);
+    if (segment.nonFinite) {
+        segment.to = position_;
+        segment.axis = axis_;
+    }
     segments_.push_back(segment);
     position_ = segment.to;
+    axis_ = segment.axis;
 }
 
 ArcShape arcShape(const Point2& start, const Point2& end, const Point2& centre, int direction) {
@@ -187,6 +204,7 @@ std::string renderSvg(const std::vector<Segment>& segments, View view) {
     std::vector<Drawn> drawn;
     Bounds bounds;  // always holds the origin, where the axes cross
     for (const Segment& segment : segments) {
+        if (segment.nonFinite) continue;
         Drawn d{&segment, project(view, segment.from), project(view, segment.to),
                 project(view, segment.centre), {}};
         bounds.add(d.from);

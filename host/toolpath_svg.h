@@ -28,15 +28,22 @@ enum class SegmentKind { Rapid, Feed, Arc };
 
 struct Segment {
     SegmentKind kind = SegmentKind::Feed;
+    int code = 0;       // the record's code, 3107 to 3122
     Point3 from;
     Point3 to;
     Point3 centre;      // arcs: the third values
     int direction = 0;  // arcs: 1 for "-" (clockwise), 0 for "+"
+    bool hasAxis = false;  // the move gave u, v or w
+    Point3 axis;           // the tool axis after the move
+    // The record held NaN or an infinite value. Such a move is not drawn and
+    // leaves the position (and tool axis) where the previous move put them.
+    bool nonFinite = false;
 };
 
 // Follows the moves as the host sees them. A straight move gives only some
 // coordinates; the others stay where the previous move left them, starting
-// from the origin as the reader does.
+// from the origin as the reader does. The tool axis is followed the same way,
+// starting along z.
 class ToolpathRecorder {
 public:
     explicit ToolpathRecorder(bool arcHasThirdZ) : arcHasThirdZ_(arcHasThirdZ) {}
@@ -47,6 +54,7 @@ public:
 private:
     bool arcHasThirdZ_;
     Point3 position_;
+    Point3 axis_{0, 0, 1};
     std::vector<Segment> segments_;
 };
 

@@ -185,6 +185,48 @@ TEST_F(ExampleJob, ThePictureHasOnePathPerMoveAndDrawsArcsByTheRule) {
     }
 }
 
+// ---- The summary ------------------------------------------------------------------
+
+TEST_F(ExampleJob, TheSummaryReplacesTheLinesAndCountsWhatTheyShow) {
+    const HostRun lines = host({"-Sjob"});
+    const HostRun summary = host({"--summary", "-Sjob"});
+    const HostRun both = host({"--summary", "--lines", "-Sjob"});
+    const HostRun json = host({"--summary", "--format", "json", "-Sjob"});
+    for (const HostRun* run : {&summary, &both, &json}) ASSERT_EQ(0, run->exitCode) << run->err;
+    EXPECT_EQ(0u, summary.out.find("summary\n"));
+    EXPECT_EQ(lines.out + summary.out, both.out);
+    ASSERT_EQ(1, countLines(json.out, "{\"summary\":"));
+    std::string why;
+    EXPECT_TRUE(isJsonValue(json.out, &why)) << why;
+
+    const int deliveries = countPrefixed(lines.out, "fn");
+    const bool earlier = pofreader::kEarlierRevision;
+    for (const std::string& expected : {
+             "deliveries " + std::to_string(deliveries) + "\n",
+             "  key=31 code=3114 " + std::to_string(countLines(lines.out, " code=3114 ")) + "\n",
+             std::string("moves 18: rapid 5, feed 7, arc 6 (circular ") + (earlier ? "4, as chords 2)\n" : "5, as chords 1)\n"),
+             std::string("moves with tool axis 3\n"),
+             std::string("extent x -20 .. 35, y -25 .. 25, z -5 .. 50\n"),
+             std::string("tool records 0, methods \"plunge\", \"lead\"\n"),
+             std::string("texts 2\n"),
+             std::string("workplanes 2: \"XY\", \"ZX\"\n"),
+             std::string("result 1\n")})
+        EXPECT_NE(std::string::npos, summary.out.find(expected)) << expected << summary.out;
+    // Rapids: 50 up from the start, two retracts and the approach of cycle 2.
+    EXPECT_NE(std::string::npos, summary.out.find("path length rapid 239.314,")) << summary.out;
+}
+
+TEST_F(ExampleJob, NonFiniteMovesAreCountedAndLeftOutOfThePictures) {
+    const HostRun run = bareHost({"--library", FAKE_CYCLE_PATH, "--summary", "--html", "odd.html",
+                                  "--svg", "odd.svg", "odd"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_NE(std::string::npos, run.out.find("moves 1: rapid 0, feed 0,"));
+    EXPECT_NE(std::string::npos, run.out.find("moves not finite (skipped) 1\n"));
+    EXPECT_NE(std::string::npos, run.out.find("extent none\n"));
+    EXPECT_EQ(0, countLines(readFile(dir_.file("odd.svg")), "<path "));
+    EXPECT_NE(std::string::npos, readFile(dir_.file("odd.html")).find("\"nonFinite\":1"));
+}
+
 // ---- Events ----------------------------------------------------------------------
 
 TEST_F(ExampleJob, EventsShowThePreparationOnlyWhenAsked) {
@@ -223,6 +265,9 @@ TEST_F(ExampleJob, UsageAndLoadingErrorsExitWithTwoAndOneLineNamingTheCause) {
         {{"--view", "xz", "-Sjob"}, "xz"},
         {{"--svg"}, "--svg"},
         {{"--svg", dir_.file("no-dir/picture.svg"), "-Sjob"}, "no-dir/picture.svg"},
+        {{"--html", dir_.file("no-dir/page.html"), "-Sjob"}, "no-dir/page.html"},
+        {{"--html", dir_.path(), "-Sjob"}, "cannot write page"},
+        {{"--summary=yes", "-Sjob"}, "--summary"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mention);
