@@ -12,6 +12,7 @@
 
 #include "common/limits.h"
 #include "pof/pof.h"
+#include "support/move_tokens.h"
 
 namespace {
 
@@ -63,28 +64,25 @@ bool takeAxis(char axis, const std::string& value, MoveWords& words) {
 int32_t referenceParse(const char* payload, MoveWords& words) {
     words.kind = kKindNone;
     words.xGiven = words.yGiven = words.zGiven = words.uGiven = words.vGiven = words.wGiven = 0;
-    TokenList tokens;
-    initTokenList(tokens);
-    const std::size_t count = tokenizeMove(payload, tokens);
     bool inGroup = false, readable = true;
-    SplitToken split;
-    for (std::size_t i = 0; i < count && readable; ++i) {
-        splitToken(tokens.entries[i].text(), split);
-        const std::string name = split.name, value = split.value;
+    for (const std::string& token : testing_support::tokenizeMove(payload)) {
+        const testing_support::SplitToken split = testing_support::splitToken(token);
+        const std::string& name = split.name;
+        const std::string& value = split.value;
         if (!split.bracketed) {
             if (name == "(") inGroup = true;
             else if (name == ")") inGroup = false;
-            else words.kind = kindOfWord(split.name, words.kind);
+            else words.kind = kindOfWord(name.c_str(), words.kind);
         } else if (!inGroup) {
-            words.kind = kindOfWord(split.name, words.kind);
+            words.kind = kindOfWord(name.c_str(), words.kind);
         } else if (name == "o") {
             if (words.kind == kKindArcOpen && value == "-") words.kind = kKindArcMinus;
             else if (words.kind == kKindArcOpen && value == "+") words.kind = kKindArcPlus;
         } else if (name.size() == 1 && std::strchr("xyzuvw", name[0]) != nullptr) {
             readable = takeAxis(name[0], value, words);
         }
+        if (!readable) break;
     }
-    releaseTokenList(tokens);
     if (!readable) words.kind = kKindNone;
     return words.kind;
 }
