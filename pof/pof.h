@@ -108,14 +108,11 @@ struct MoveTokenView {
     std::size_t bracketAt;
     bool closeBracket;
 };
-// Takes one token; false stops the scan as a token that cannot be stored.
+// Takes one token; false stops the scan.
 using MoveTokenSink = bool (*)(void* context, const MoveTokenView& token);
 // Hands the tokens of `payload` to `sink` in order, copying nothing. False
 // when the sink refused a token.
 bool scanMoveTokens(const char* payload, MoveTokenSink sink, void* context);
-// True when the token's name and bracket value, ']' dropped, each fit
-// kMoveTokenMax characters.
-bool moveTokenFits(const MoveTokenView& token);
 
 // ---- Set-up helpers ---------------------------------------------------------
 enum MatchMode : int { kFirstMatch = 0, kAllMatches = 1 };

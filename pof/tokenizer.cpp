@@ -2,9 +2,8 @@
 //
 // Tokens are separated by blanks and tabs; "(" and ")" are tokens of their
 // own; inside a bracket value blanks are kept and a parenthesis closes the
-// value as if "]" stood before it. A token whose name or value would not fit
-// kMoveTokenMax characters cannot be stored, and then the whole payload counts
-// as having no tokens, so the move is dropped rather than read from a cut word.
+// value as if "]" stood before it. Tokens have no length bound here: the
+// parser bounds what it converts.
 //
 // The scanner hands each token to a sink as a view into the payload; nothing
 // is copied on the way. Each mode takes its whole run of characters at once,
@@ -116,23 +115,6 @@ bool scanMoveTokens(const char* payload, MoveTokenSink sink, void* context) {
     // A word in progress at the end: inWord and inBrackets stop at the NUL
     // only after emitting it, so only an unstarted word remains here.
     return true;
-}
-
-bool moveTokenFits(const MoveTokenView& token) {
-    // Name and value as the split sees them: ']' dropped. A token that short
-    // cannot exceed either bound, so only long ones are counted.
-    if (token.length <= kMoveTokenMax) return true;
-    std::size_t nameLength = 0, valueLength = 0;
-    bool inValue = false;
-    for (std::size_t i = 0; i < token.length; ++i) {
-        if (token.text[i] == ']') continue;
-        if (!inValue && token.text[i] == '[') {
-            inValue = true;
-            continue;
-        }
-        ++(inValue ? valueLength : nameLength);
-    }
-    return nameLength <= kMoveTokenMax && valueLength <= kMoveTokenMax;
 }
 
 }  // namespace pofreader

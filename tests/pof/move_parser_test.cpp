@@ -50,15 +50,6 @@ TEST(Tokenizer, ThreeModes) {
     }
 }
 
-TEST(Tokenizer, TokenThatCannotBeStoredEmptiesTheList) {
-    const std::string name255(kMoveTokenMax, 'n'), value255(kMoveTokenMax, 'v');
-    EXPECT_EQ(tokens(name255 + "[" + value255 + "]"), name255 + "[" + value255 + "]");
-    EXPECT_EQ(tokens("oL ( " + name255 + "n[1] )"), "");
-    EXPECT_EQ(tokens("oL ( x[" + value255 + "v] )"), "");
-    // ']' characters do not count: they are dropped when the token is split.
-    EXPECT_NE(tokens("x[" + value255 + "]]]"), "");
-}
-
 TEST(Tokenizer, SplitToken) {
     const struct {
         const char* token;
@@ -134,6 +125,8 @@ void checkGrammar(int32_t (*parse)(const char*, MoveWords&), const std::vector<G
 
 const std::string kPart79 = std::string(kMovePartMax - 1, '0') + "2";  // reads as 2
 const std::string kValue255(kMoveTokenMax, 'a');
+const std::string kLong(300, 'a');   // over every bound; text without effect
+const std::string kDigits90(90, '7');
 
 TEST(MoveGrammar, CurrentRevision) {
     checkGrammar(parseMoveTokens, {
@@ -168,11 +161,21 @@ TEST(MoveGrammar, CurrentRevision) {
         {"oL ( x[/1 )", "k1 x+1|1"},
         {"oA ( o[-]x[/1] )", "k2 x+1|1"},
         {"oL ( q[/1] X[/1] xx[/1] )", "k1"},
+        {"oL\t(x[/1] y[/2])", "k1 x+1|1 y+2|2"},
+        // Only a converted part is bounded; text without effect is passed over.
         {"oL ( x[/" + kPart79 + "] )", "k1 x+2|2"},
         {"oL ( x[/" + kPart79 + "1] )", "k-1"},
-        {"oL ( x[" + kPart79 + "1/1] )", "k-1"},
+        {"oL ( x[/1/" + kPart79 + "] )", "k1 x+1|2"},
+        {"oL ( x[/1/" + kPart79 + "1] )", "k-1"},
+        {"oL ( x[" + kPart79 + "1/1] )", "k1 x+1|1"},
+        {"oL ( x[" + kDigits90 + "/5] )", "k1 x+5|5"},
+        {"oL ( z[/1/2/" + kLong + "] u[/1/" + kLong + "] )", "k1 z+1|2 u+1"},
         {"oL ( multax[" + kValue255 + "] )", "k1"},
-        {"oL ( multax[" + kValue255 + "a] )", "k-1"},
+        {"oL ( multax[" + kLong + "] x[/6] )", "k1 x+6|6"},
+        {"oL ( q[" + kLong + "] x[/8] )", "k1 x+8|8"},
+        {"oL ( " + kLong + "[1] " + kLong + "]x[2] y[/3] )", "k1 y+3|3"},
+        {"oL[" + kLong + "] ( y[/9] )", "k1 y+9|9"},
+        {"oA ( o[-" + kLong + "] )", "k-2"},
     });
 }
 
@@ -209,10 +212,18 @@ TEST(MoveGrammar, EarlierRevision) {
         {"oLx", "k-1"},
         {"", "k-1"},
         {"(x[/1])", "k-1"},
+        {"oL ( multaxz[0] x[/3] )", "k-1"},  // neither one nor six letters
+        {"oL ( abcdefg[1] )", "k-1"},
+        // Only a converted part is bounded; text without effect is passed over.
         {"oL ( x[/" + kPart79 + "] )", "k1 x+2|1"},
         {"oL ( x[/" + kPart79 + "1] )", "k-1"},
-        {"oL ( multax[" + kValue255 + "] )", "k1"},
-        {"oL ( multax[" + kValue255 + "a] )", "k-1"},
+        {"oL ( x[/1/" + kPart79 + "1] )", "k-1"},
+        {"oL ( x[/1/" + kPart79 + "1/4] )", "k1 x+1|1"},  // a third part not last
+        {"oL ( x[" + kDigits90 + "/5] )", "k1 x+5|1"},
+        {"oL ( u[/1/" + kLong + "] )", "k1 u+1"},
+        {"oL ( multax[" + kLong + "] x[/6] )", "k1 x+6|1"},
+        {"oL[" + kLong + "] ( y[/9] )", "k1 y+9|2"},
+        {"oA ( o[-" + kLong + "] )", "k2"},
     });
 }
 

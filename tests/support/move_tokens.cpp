@@ -1,6 +1,5 @@
 #include "support/move_tokens.h"
 
-#include "common/limits.h"
 #include "pof/pof.h"
 
 namespace testing_support {
@@ -8,7 +7,6 @@ namespace testing_support {
 namespace {
 
 bool storeToken(void* context, const pofreader::MoveTokenView& token) {
-    if (!pofreader::moveTokenFits(token)) return false;
     std::string text(token.text, token.length);
     if (token.closeBracket) text += ']';
     static_cast<TokenList*>(context)->push_back(text);

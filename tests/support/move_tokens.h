@@ -11,8 +11,7 @@ namespace testing_support {
 using TokenList = std::vector<std::string>;
 
 // The tokens of `payload` as the scanner finds them, an open bracket value
-// closed with "]". Empty when a token cannot be stored: its name or bracket
-// value longer than the move token bound.
+// closed with "]", at any length.
 TokenList tokenizeMove(const char* payload);
 
 // A token taken apart: name before the first '[', value after it, every ']'
