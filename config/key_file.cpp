@@ -14,6 +14,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/char_classes.h"
 #include "common/common.h"
 #include "common/limits.h"
 #include "config/config.h"
@@ -22,7 +23,7 @@ namespace pofreader {
 
 namespace {
 
-constexpr int kEnd = -1;     // end of the stream or character 26
+constexpr int kEnd = -1;       // end of the stream or character 26
 constexpr int kFinished = -1;  // returned by a state when the entry is complete
 
 // A growable text buffer with 16-bit counters.
@@ -44,13 +45,9 @@ bool entryRefused = false;
 Token name{};
 Token value{};
 
-bool isBlank(int c) { return c == '\t' || c == ' '; }
-bool isLineEnd(int c) { return c == '\n' || c == '\r'; }
-bool isEnd(int c) { return c == kEnd || c == 26; }
-
 int readNext() {
     const int c = std::fgetc(input);
-    current = (c == EOF || c == 26) ? kEnd : c;
+    current = isEndOfInput(c) ? kEnd : c;
     return current;
 }
 
@@ -88,7 +85,7 @@ int beforeEntry() {
     for (;;) {
         const int c = readNext();
         if (isBlank(c) || isLineEnd(c)) continue;
-        if (isEnd(c)) return 12;
+        if (isEndOfInput(c)) return 12;
         if (c == '"') return 2;
         if (c == ';') return 9;
         return 1;
@@ -99,7 +96,7 @@ int bareName() {
     const int c = current;
     if (isBlank(c)) return 3;
     if (c == ':') return 4;
-    if (isLineEnd(c) || isEnd(c)) return 12;
+    if (isLineEnd(c) || isEndOfInput(c)) return 12;
     store(name, c);
     readNext();
     return 1;
@@ -109,7 +106,7 @@ int quotedName() {
     for (;;) {
         const int c = readNext();
         if (c == '"') return 3;
-        if (isLineEnd(c) || isEnd(c)) return 12;
+        if (isLineEnd(c) || isEndOfInput(c)) return 12;
         store(name, c);
     }
 }
@@ -126,14 +123,14 @@ int beforeValue() {
     int c = readNext();
     while (isBlank(c)) c = readNext();
     if (c == '"') return 7;
-    if (isLineEnd(c) || isEnd(c)) return 12;
+    if (isLineEnd(c) || isEndOfInput(c)) return 12;
     return 6;
 }
 
 int bareValue() {
     const int c = current;
     if (isBlank(c) || c == ';' || c == '>') return 8;
-    if (isLineEnd(c) || isEnd(c)) return 11;
+    if (isLineEnd(c) || isEndOfInput(c)) return 11;
     store(value, c);
     readNext();
     return 6;
@@ -142,15 +139,15 @@ int bareValue() {
 int quotedValue() {
     for (;;) {
         int c = readNext();
-        if (isLineEnd(c) || isEnd(c)) return 11;
+        if (isLineEnd(c) || isEndOfInput(c)) return 11;
         if (c == '"') {
             c = readNext();
-            if (isLineEnd(c) || isEnd(c)) return afterLineEnd();
+            if (isLineEnd(c) || isEndOfInput(c)) return afterLineEnd();
             return 8;
         }
         if (c == '\\') {
             c = readNext();
-            if (isLineEnd(c) || isEnd(c)) return afterLineEnd();
+            if (isLineEnd(c) || isEndOfInput(c)) return afterLineEnd();
             switch (c) {
                 case 'b': c = 8; break;
                 case 'n': c = 10; break;
@@ -181,7 +178,7 @@ int comment() {
     for (;;) {
         const int c = readNext();
         if (isLineEnd(c)) return afterLineEnd();
-        if (isEnd(c)) return 11;
+        if (isEndOfInput(c)) return 11;
     }
 }
 
@@ -190,7 +187,7 @@ int continuation() {
     for (;;) {
         const int c = readNext();
         if (isBlank(c) || isLineEnd(c)) continue;
-        if (isEnd(c)) return 11;
+        if (isEndOfInput(c)) return 11;
         if (c == '"') return 7;
         return 6;
     }
@@ -200,7 +197,7 @@ int accept() { return kFinished; }
 
 int rejectRestOfLine() {
     int c = current;
-    while (!isLineEnd(c) && !isEnd(c)) c = readNext();
+    while (!isLineEnd(c) && !isEndOfInput(c)) c = readNext();
     return kFinished;
 }
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/char_classes.h"
 #include "common/common.h"
 #include "common/limits.h"
 #include "config/config.h"
@@ -52,12 +53,9 @@ std::size_t wordLength = 0;  // counts on past the bound: then no keyword
 char argument[kSectionArgumentMax + 1];
 std::size_t argumentLength = 0;  // likewise: then it matches nothing
 
-bool isBlank(int c) { return c == '\t' || c == ' '; }
-bool isLineEnd(int c) { return c == '\n' || c == '\r'; }
-
 int readNext() {
     const int c = std::fgetc(input);
-    return (c == EOF || c == 26) ? kEnd : c;
+    return isEndOfInput(c) ? kEnd : c;
 }
 
 void resetWord() {

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/char_classes.h"
 #include "common/limits.h"
 #include "pof/pof.h"
 
@@ -53,8 +54,6 @@ struct EarlierParse {
     std::size_t partLength[kKeptParts];
     bool partTooLong[kKeptParts];
 };
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 void appendWord(EarlierParse& p, char c) {
     if (p.wordLength < kWordKeep) p.word[p.wordLength] = c;

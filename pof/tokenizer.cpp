@@ -11,6 +11,7 @@
 #include <array>
 #include <iterator>
 
+#include "common/char_classes.h"
 #include "common/limits.h"
 #include "pof/pof.h"
 
@@ -64,7 +65,7 @@ using ModeFn = TokenizerMode (*)(Tokenizer& t, const char*& at);
 // Blanks and tabs are skipped; parentheses are tokens; anything else starts a
 // word.
 TokenizerMode betweenTokens(Tokenizer& t, const char*& at) {
-    while (*at == ' ' || *at == '\t') ++at;
+    while (isBlank(*at)) ++at;
     if (*at == '(' || *at == ')') return parenthesisToken(t, at);
     t.wordStart = at;
     t.bracketAt = kNoBracket;
