@@ -112,8 +112,6 @@ bool isAxisName(TextView name) {
     }
 }
 
-constexpr std::size_t kNoBracket = static_cast<std::size_t>(-1);
-
 // The name of a token, every ']' dropped: a view into the payload in the
 // common case, a copy in `scratch` when a ']' stands in it. A copy is cut at
 // kMoveTokenMax characters; no name that long has an effect, cut or not.

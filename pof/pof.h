@@ -11,6 +11,10 @@
 
 namespace pofreader {
 
+// The POF cycle's identifier: in its static record, and set again by its
+// toolpath phase.
+inline constexpr int32_t kPofCycleId = 1100;
+
 // The POF cycle's own part of a record.
 inline PofCycleContext* pofPart(CycleContext* ctx) {
     return reinterpret_cast<PofCycleContext*>(ctx);
@@ -98,8 +102,11 @@ double parseNumber(const char* text, std::size_t length);
 bool parseShortDecimal(const char* text, const char* end, double& value, const char*& stop);
 
 // ---- Tokens of a move payload ----------------------------------------------
+// The bracket offset of a plain token.
+inline constexpr std::size_t kNoBracket = static_cast<std::size_t>(-1);
+
 // One token as the scanner finds it: `length` characters at `text` inside the
-// payload, the offset of its first '[' (or SIZE_MAX for a plain token), and
+// payload, the offset of its first '[' (or kNoBracket for a plain token), and
 // whether a parenthesis or the end closed an open bracket value, which counts
 // as a "]" after the text.
 struct MoveTokenView {

@@ -29,8 +29,6 @@ struct Tokenizer {
     std::size_t bracketAt;  // offset of its first '[', or kNoBracket
 };
 
-constexpr std::size_t kNoBracket = static_cast<std::size_t>(-1);
-
 // The characters that end a mode's run, one table per mode so that the run
 // costs one look-up per character.
 constexpr std::array<bool, 256> stopTable(const char* stops) {
