@@ -32,8 +32,9 @@ constexpr FrameNames kFrameCs = {{"frameCs_x", "frameCs_y", "frameCs_z"}, "frame
 constexpr FrameNames kToolCs = {{"toolCs_x", "toolCs_y", "toolCs_z"}, "toolCs_o"};
 constexpr FrameNames kCfgFrameCs = {{"*NCKO_X", "*NCKO_Y", "*NCKO_Z"}, "*NCKO_O"};
 constexpr FrameNames kCfgToolCs = {{"*WZKO_X", "*WZKO_Y", "*WZKO_Z"}, "*WZKO_O"};
-constexpr FrameNames kLocFrameCs = {{"locFrameCs_x", "locFrameCs_y", "locFrameCs_z"},
-                                    "locFrameCs_o"};
+// Only the current revision's record has the reference matrix built from it.
+[[maybe_unused]] constexpr FrameNames kLocFrameCs = {
+    {"locFrameCs_x", "locFrameCs_y", "locFrameCs_z"}, "locFrameCs_o"};
 
 // Entries of a .CFG source that the set-up copies into `config` under a name of
 // its own. ORDER: the last matching line of the file wins for each.
