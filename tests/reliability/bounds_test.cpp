@@ -367,6 +367,22 @@ Observed tripleRun(std::size_t length) {
     return found == 3 && second == 2 && third == 3 ? kept(digitsOf(first)) : kRefused;
 }
 
+// ---- The documented numbers ------------------------------------------------------
+
+// Each bound as the README states it, pinned once: the rows below take their
+// limits from the constants, so a mistyped constant would pass them.
+static_assert(kSignalNameSize == 256 && kSignalValueSize == 520 && kSignalTextSize == 776);
+static_assert(kSplitNameSize == 128 && kSplitValueSize == 520);
+static_assert(kPayloadLimit == 1020 && kRecordDigitsMax == 127);
+static_assert(kMoveTokenMax == 255 && kMovePartMax == 79);
+static_assert(kKeyFileTokenMax == 32751 && kKeyPathSize == 516 && kHomePathSize == 512);
+static_assert(kLineNameSize == 280 && kLineValueSize == 520);
+static_assert(kSectionWordMax == 39 && kSectionArgumentMax == 259 && kSectionEntrySize == 260);
+static_assert(kParameterNameSize == 256 && kCfgNameSize == 512 && kFrameCommentSize == 512);
+static_assert(kTripleRunMax == 79);
+static_assert(kQdxTokenMax == 1u << 20 && kQdxLongBodyCapacity == 4096);
+static_assert(kArgumentCountMax == 16383 && kNestingLimit == 8);
+
 // ---- The table ------------------------------------------------------------------
 
 const Bound kBounds[] = {
