@@ -7,6 +7,9 @@ namespace pofreader {
 
 // The earlier revision (7.00) is the same source tree built with
 // POFREADER_REVISION_700; each difference stands beside the code it changes.
+// The macro itself is tested only where a record's layout differs (and where
+// the earlier library holds no such function); everywhere else the code asks
+// `if constexpr (kEarlierRevision)`, so both revisions compile every branch.
 #ifdef POFREADER_REVISION_700
 inline constexpr bool kEarlierRevision = true;
 #else

@@ -1,6 +1,6 @@
 // Every bound of the system in one place, used by the code and by the bound
 // tests. A "Max" is a number of characters, a "Size" a buffer size in bytes
-// with room for the terminator.
+// with room for the terminator. Each line says what happens past the bound.
 #pragma once
 
 #include <cstddef>
@@ -8,56 +8,58 @@
 namespace pofreader {
 
 // Cycle frame
-inline constexpr int kNestingLimit = 8;           // runs in progress at once
-inline constexpr unsigned kArgumentCountMax = 16383;
-inline constexpr int kBypassLineLength = 512;     // pieces of the "POFbypass" copy
+inline constexpr int kNestingLimit = 8;           // runs at once; one more returns 0 at once
+inline constexpr unsigned kArgumentCountMax = 16383;  // more: qvCSexecCycle returns 0 at once
+inline constexpr int kBypassLineLength = 512;     // "POFbypass" copy: longer lines go in pieces
 
-// Signal record fields (name/value and text forms)
+// Signal record fields (name/value and text forms): a longer text is cut
 inline constexpr std::size_t kSignalNameSize = 256;
 inline constexpr std::size_t kSignalValueSize = 520;
 inline constexpr std::size_t kSignalTextSize = 776;
 
-// Name/value splitter buffers: what event and transformation records can use
+// Name/value splitter buffers, what event and transformation records can use:
+// a longer name or value is cut
 inline constexpr std::size_t kSplitNameSize = 128;  // names of at most 127
 inline constexpr std::size_t kSplitValueSize = kSignalValueSize;
 
 // POF record reader
-inline constexpr int kPayloadLimit = 1020;
+inline constexpr int kPayloadLimit = 1020;  // the rest of the line is read and dropped
 inline constexpr std::size_t kPayloadBufferSize = kPayloadLimit + 1;
-inline constexpr int kRecordDigitsMax = 127;
+inline constexpr int kRecordDigitsMax = 127;  // more digits saturate: an unknown type, ignored
 
 // Move records
-inline constexpr std::size_t kMoveTokenMax = 255;  // a name or a bracket value
-inline constexpr std::size_t kMovePartMax = 79;    // one part of x[a/b/c]
-inline constexpr std::size_t kTokenListStep = 12;
+inline constexpr std::size_t kMoveTokenMax = 255;  // a word's name: cut, and no effect either way
+inline constexpr std::size_t kMovePartMax = 79;    // a converted part of x[a/b/c]: record dropped
 
 // Key files, line files, paths
-inline constexpr std::size_t kKeyFileTokenMax = 32751;
+inline constexpr std::size_t kKeyFileTokenMax = 32751;  // name or value: the entry is refused
 inline constexpr std::size_t kKeyFileGrowStep = 16;
-inline constexpr std::size_t kKeyPathSize = 516;   // path with '/' turned into '\'
-inline constexpr std::size_t kHomePathSize = 512;  // path expanded from "HOME"
-inline constexpr std::size_t kLineNameSize = 280;  // names of at most 279
-inline constexpr std::size_t kLineValueSize = 520; // values of at most 519
+inline constexpr std::size_t kKeyPathSize = 516;   // path with '/' turned into '\': not opened
+inline constexpr std::size_t kHomePathSize = 512;  // path expanded from "HOME": not opened
+inline constexpr std::size_t kLineNameSize = 280;  // names of at most 279: cut
+inline constexpr std::size_t kLineValueSize = 520; // values of at most 519: cut
 
 // Section files
-inline constexpr int kSectionSlots = 4;
+inline constexpr int kSectionSlots = 4;  // files open at once; one more is refused (-1)
 inline constexpr int kSectionFirstHandle = 123;
-inline constexpr std::size_t kSectionWordMax = 39;
-inline constexpr std::size_t kSectionArgumentMax = 259;
-inline constexpr std::size_t kSectionEntrySize = 260;
+inline constexpr std::size_t kSectionWordMax = 39;       // a longer word is never a keyword
+inline constexpr std::size_t kSectionArgumentMax = 259;  // a longer argument never matches
+inline constexpr std::size_t kSectionEntrySize = 260;    // the check's entry buffer: cut
 
 // Frame mathematics
-inline constexpr std::size_t kTripleRunMax = 79;
+inline constexpr std::size_t kTripleRunMax = 79;  // converted from its first 79; the rest skipped
 
 // Cycle set-up
-inline constexpr std::size_t kParameterNameSize = 256;  // "<source>.pcf"
-inline constexpr std::size_t kCfgNameSize = 512;        // "<source>.CFG"
-inline constexpr std::size_t kFrameCommentSize = 512;   // escaped "*FRAME_COMMENT"
+inline constexpr std::size_t kParameterNameSize = 256;  // "<source>.pcf": not opened
+inline constexpr std::size_t kCfgNameSize = 512;        // "<source>.CFG": not opened
+inline constexpr std::size_t kFrameCommentSize = 512;   // escaped comment: cut at a whole escape
 
 // qDX reader
 inline constexpr std::size_t kQdxGrowStep = 16;
 inline constexpr std::size_t kQdxBodyGrowStep = 256;
-inline constexpr std::size_t kQdxLongBodyCapacity = 4096;  // 4351 characters stay in memory
-inline constexpr std::size_t kQdxTokenMax = 1u << 20;      // far above anything real
+// A longer method body is left in the source (bodySource, bodyStart, bodyEnd);
+// 4351 characters stay in memory.
+inline constexpr std::size_t kQdxLongBodyCapacity = 4096;
+inline constexpr std::size_t kQdxTokenMax = 1u << 20;  // far above anything real: error 91
 
 }  // namespace pofreader

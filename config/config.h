@@ -31,7 +31,8 @@ void configFree(ConfigNode* list);
 // An entry whose name or value passes kKeyFileTokenMax characters, or whose
 // buffer cannot grow, is refused whole. Paths that do not fit kKeyPathSize
 // (after '/' becomes '\') or kHomePathSize (after "HOME" expansion) are
-// not opened. The standard input ("| stdin") is never closed.
+// not opened. The standard input, named kStdinSource, is never closed.
+inline constexpr char kStdinSource[] = "| stdin";
 ConfigNode* configLoadKeyFile(ConfigNode* list, const char* path, ConfigTag tag);
 std::FILE* keyFileOpen(const char* path);
 int keyFileNextPair(std::FILE* stream, ConfigPair* pair);
@@ -45,11 +46,10 @@ ConfigNode* configLoadLineFile(ConfigNode* list, const char* path, ConfigTag tag
 // the next call), 0 at the end.
 int lineFileNextEntry(std::FILE* stream, const char** name, const char** value);
 
-#ifndef POFREADER_REVISION_700
 // Writes the escaped copy of `text` into `output` of `outputSize` bytes,
-// always terminated.
+// always terminated. The earlier revision holds no definition: it never calls
+// it.
 void escapeText(char* output, std::size_t outputSize, const char* text);
-#endif
 
 // ---- Section files ---------------------------------------------------------
 // Handles 123 to 126; -1 when four files are open, -2 when the file cannot

@@ -2,8 +2,8 @@
 // bare, with ';' comments and '>' continuation lines.
 //
 // The lexer is a table of thirteen states. Each state looks at the current
-// character (or reads the next one first) and names the next state; states 11
-// and 12 finish the entry.
+// character (or reads the next one first) and names the next state; kAccept
+// and kRejectLine finish the entry.
 //
 // Bounds: a name or a value holds at most kKeyFileTokenMax characters, so the
 // 16-bit buffer counters never wrap. An entry whose name or value runs past
@@ -14,6 +14,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/char_classes.h"
 #include "common/common.h"
 #include "common/limits.h"
 #include "config/config.h"
@@ -22,8 +23,25 @@ namespace pofreader {
 
 namespace {
 
-constexpr int kEnd = -1;     // end of the stream or character 26
-constexpr int kFinished = -1;  // returned by a state when the entry is complete
+constexpr int kEnd = -1;  // end of the stream or character 26
+
+// ORDER: the lexer's states, indices of kStates; then the end of a pass.
+enum State : int {
+    kBeforeEntry = 0,
+    kBareName = 1,
+    kQuotedName = 2,
+    kAfterName = 3,
+    kAfterColon = 4,
+    kBeforeValue = 5,
+    kBareValue = 6,
+    kQuotedValue = 7,
+    kAfterValue = 8,
+    kComment = 9,
+    kContinuation = 10,
+    kAccept = 11,
+    kRejectLine = 12,
+    kFinished = -1,  // the entry is complete
+};
 
 // A growable text buffer with 16-bit counters.
 struct Token {
@@ -37,35 +55,34 @@ static_assert((kKeyFileTokenMax + 1) % kKeyFileGrowStep == 0,
               "the largest buffer is a whole number of growth steps");
 
 // ---- Module-wide lexer state (one read at a time) --------------------------
-std::FILE* input = nullptr;
-int current = kEnd;
-bool continuationMark = false;
-bool entryRefused = false;
-Token name{};
-Token value{};
-
-bool isBlank(int c) { return c == '\t' || c == ' '; }
-bool isLineEnd(int c) { return c == '\n' || c == '\r'; }
-bool isEnd(int c) { return c == kEnd || c == 26; }
+struct Lexer {
+    std::FILE* input = nullptr;
+    int current = kEnd;
+    bool continuationMark = false;  // '>' seen after the value on this line
+    bool entryRefused = false;
+    Token name{};   // filled by the name states
+    Token value{};  // filled by the value states
+};
+Lexer lexer;
 
 int readNext() {
-    const int c = std::fgetc(input);
-    current = (c == EOF || c == 26) ? kEnd : c;
-    return current;
+    const int c = std::fgetc(lexer.input);
+    lexer.current = isEndOfInput(c) ? kEnd : c;
+    return lexer.current;
 }
 
 // Appends one character; keeps at least one zero byte behind the text.
 void store(Token& token, int c) {
-    if (entryRefused) return;
+    if (lexer.entryRefused) return;
     if (token.length >= kKeyFileTokenMax) {
-        entryRefused = true;
+        lexer.entryRefused = true;
         return;
     }
     if (token.size - token.length < 2) {
         const std::size_t grown = token.size + kKeyFileGrowStep;
         char* data = static_cast<char*>(memResize(token.data, grown));
         if (data == nullptr) {
-            entryRefused = true;
+            lexer.entryRefused = true;
             return;
         }
         std::memset(data + token.size, 0, kKeyFileGrowStep);
@@ -81,76 +98,76 @@ void releaseToken(Token& token) {
 }
 
 // Line end after a value: a continuation when '>' was seen, else accept.
-int afterLineEnd() { return continuationMark ? 10 : 11; }
+State afterLineEnd() { return lexer.continuationMark ? kContinuation : kAccept; }
 
 // ---- States ----------------------------------------------------------------
-int beforeEntry() {
+State beforeEntry() {
     for (;;) {
         const int c = readNext();
         if (isBlank(c) || isLineEnd(c)) continue;
-        if (isEnd(c)) return 12;
-        if (c == '"') return 2;
-        if (c == ';') return 9;
-        return 1;
+        if (isEndOfInput(c)) return kRejectLine;
+        if (c == '"') return kQuotedName;
+        if (c == ';') return kComment;
+        return kBareName;
     }
 }
 
-int bareName() {
-    const int c = current;
-    if (isBlank(c)) return 3;
-    if (c == ':') return 4;
-    if (isLineEnd(c) || isEnd(c)) return 12;
-    store(name, c);
+State bareName() {
+    const int c = lexer.current;
+    if (isBlank(c)) return kAfterName;
+    if (c == ':') return kAfterColon;
+    if (isLineEnd(c) || isEndOfInput(c)) return kRejectLine;
+    store(lexer.name, c);
     readNext();
-    return 1;
+    return kBareName;
 }
 
-int quotedName() {
+State quotedName() {
     for (;;) {
         const int c = readNext();
-        if (c == '"') return 3;
-        if (isLineEnd(c) || isEnd(c)) return 12;
-        store(name, c);
+        if (c == '"') return kAfterName;
+        if (isLineEnd(c) || isEndOfInput(c)) return kRejectLine;
+        store(lexer.name, c);
     }
 }
 
-int afterName() {
+State afterName() {
     int c = readNext();
     while (isBlank(c)) c = readNext();
-    return c == ':' ? 4 : 12;
+    return c == ':' ? kAfterColon : kRejectLine;
 }
 
-int afterColon() { return readNext() == '=' ? 5 : 12; }
+State afterColon() { return readNext() == '=' ? kBeforeValue : kRejectLine; }
 
-int beforeValue() {
+State beforeValue() {
     int c = readNext();
     while (isBlank(c)) c = readNext();
-    if (c == '"') return 7;
-    if (isLineEnd(c) || isEnd(c)) return 12;
-    return 6;
+    if (c == '"') return kQuotedValue;
+    if (isLineEnd(c) || isEndOfInput(c)) return kRejectLine;
+    return kBareValue;
 }
 
-int bareValue() {
-    const int c = current;
-    if (isBlank(c) || c == ';' || c == '>') return 8;
-    if (isLineEnd(c) || isEnd(c)) return 11;
-    store(value, c);
+State bareValue() {
+    const int c = lexer.current;
+    if (isBlank(c) || c == ';' || c == '>') return kAfterValue;
+    if (isLineEnd(c) || isEndOfInput(c)) return kAccept;
+    store(lexer.value, c);
     readNext();
-    return 6;
+    return kBareValue;
 }
 
-int quotedValue() {
+State quotedValue() {
     for (;;) {
         int c = readNext();
-        if (isLineEnd(c) || isEnd(c)) return 11;
+        if (isLineEnd(c) || isEndOfInput(c)) return kAccept;
         if (c == '"') {
             c = readNext();
-            if (isLineEnd(c) || isEnd(c)) return afterLineEnd();
-            return 8;
+            if (isLineEnd(c) || isEndOfInput(c)) return afterLineEnd();
+            return kAfterValue;
         }
         if (c == '\\') {
             c = readNext();
-            if (isLineEnd(c) || isEnd(c)) return afterLineEnd();
+            if (isLineEnd(c) || isEndOfInput(c)) return afterLineEnd();
             switch (c) {
                 case 'b': c = 8; break;
                 case 'n': c = 10; break;
@@ -159,52 +176,52 @@ int quotedValue() {
                 default: break;
             }
         }
-        store(value, c);
+        store(lexer.value, c);
     }
 }
 
-int afterValue() {
+State afterValue() {
     for (;;) {
         const int c = readNext();
         if (isBlank(c)) continue;
         if (isLineEnd(c)) return afterLineEnd();
-        if (c == ';') return 9;
+        if (c == ';') return kComment;
         if (c == '>') {
-            continuationMark = true;
+            lexer.continuationMark = true;
             continue;
         }
-        return 12;
+        return kRejectLine;
     }
 }
 
-int comment() {
+State comment() {
     for (;;) {
         const int c = readNext();
         if (isLineEnd(c)) return afterLineEnd();
-        if (isEnd(c)) return 11;
+        if (isEndOfInput(c)) return kAccept;
     }
 }
 
-int continuation() {
-    continuationMark = false;
+State continuation() {
+    lexer.continuationMark = false;
     for (;;) {
         const int c = readNext();
         if (isBlank(c) || isLineEnd(c)) continue;
-        if (isEnd(c)) return 11;
-        if (c == '"') return 7;
-        return 6;
+        if (isEndOfInput(c)) return kAccept;
+        if (c == '"') return kQuotedValue;
+        return kBareValue;
     }
 }
 
-int accept() { return kFinished; }
+State accept() { return kFinished; }
 
-int rejectRestOfLine() {
-    int c = current;
-    while (!isLineEnd(c) && !isEnd(c)) c = readNext();
+State rejectRestOfLine() {
+    int c = lexer.current;
+    while (!isLineEnd(c) && !isEndOfInput(c)) c = readNext();
     return kFinished;
 }
 
-using StateFn = int (*)();
+using StateFn = State (*)();
 constexpr StateFn kStates[] = {
     /* 0 before an entry */ beforeEntry,
     /* 1 bare name */ bareName,
@@ -235,31 +252,26 @@ int keyFileNextPair(std::FILE* stream, ConfigPair* pair) {
     pair->value = nullptr;
     if (stream == nullptr) return 0;
 
-    input = stream;
-    current = kEnd;
-    continuationMark = false;
-    entryRefused = false;
-    name = Token{};
-    value = Token{};
+    lexer = Lexer{};
+    lexer.input = stream;
 
-    // The name states (1, 2) store into `name`, the value states into `value`.
-    int state = 0;
+    State state = kBeforeEntry;
     while (state != kFinished) state = kStates[state]();
-    input = nullptr;
+    lexer.input = nullptr;
 
-    if (!entryRefused && name.data != nullptr && name.data[0] != '\0') {
-        char* text = value.data;
+    if (!lexer.entryRefused && lexer.name.data != nullptr && lexer.name.data[0] != '\0') {
+        char* text = lexer.value.data;
         if (text == nullptr) text = memDupString("");
         if (text != nullptr) {
-            pair->name = name.data;
+            pair->name = lexer.name.data;
             pair->value = text;
-            name = Token{};
-            value = Token{};
+            lexer.name = Token{};
+            lexer.value = Token{};
             return 1;
         }
     }
-    releaseToken(name);
-    releaseToken(value);
+    releaseToken(lexer.name);
+    releaseToken(lexer.value);
     return 0;
 }
 

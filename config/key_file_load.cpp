@@ -15,7 +15,7 @@ namespace pofreader {
 
 std::FILE* keyFileOpen(const char* path) {
     if (path == nullptr) return nullptr;
-    if (path[0] == '|') return std::strcmp(path, "| stdin") == 0 ? stdin : nullptr;
+    if (path[0] == '|') return std::strcmp(path, kStdinSource) == 0 ? stdin : nullptr;
     if (path[0] == '~') {
         const char* home = std::getenv("HOME");
         if (home == nullptr) return nullptr;
@@ -38,16 +38,15 @@ void keyFileClose(std::FILE* stream) {
 ConfigNode* configLoadKeyFile(ConfigNode* list, const char* path, ConfigTag tag) {
     if (path == nullptr) return list;
 
-#ifdef POFREADER_REVISION_700
     // The earlier revision opens the path as given.
     const char* openPath = path;
-#else
     char converted[kKeyPathSize];
-    const std::size_t length = std::strlen(path);
-    if (length >= sizeof converted) return list;
-    for (std::size_t i = 0; i <= length; ++i) converted[i] = path[i] == '/' ? '\\' : path[i];
-    const char* openPath = converted;
-#endif
+    if constexpr (!kEarlierRevision) {
+        const std::size_t length = std::strlen(path);
+        if (length >= sizeof converted) return list;
+        for (std::size_t i = 0; i <= length; ++i) converted[i] = path[i] == '/' ? '\\' : path[i];
+        openPath = converted;
+    }
 
     std::FILE* stream = keyFileOpen(openPath);
     if (stream == nullptr) return list;

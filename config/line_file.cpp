@@ -6,6 +6,7 @@
 // entry still ends where its line ends.
 #include <cstddef>
 
+#include "common/char_classes.h"
 #include "common/limits.h"
 #include "config/config.h"
 
@@ -17,8 +18,6 @@ namespace {
 char nameBuffer[kLineNameSize];
 char valueBuffer[kLineValueSize];
 
-bool isBlank(int c) { return c == '\t' || c == ' '; }
-bool isLineEnd(int c) { return c == '\n' || c == '\r'; }
 
 // Stores one character while the buffer has room; the rest is dropped.
 void append(char* buffer, std::size_t size, std::size_t& length, int c) {
@@ -36,11 +35,11 @@ int lineFileNextEntry(std::FILE* stream, const char** name, const char** value) 
 
     for (;;) {
         const int c = std::fgetc(stream);
-        if (c == EOF || c == 26) {
+        if (isEndOfInput(c)) {
             if (nameLength == 0) return 0;
             // Character 26 ends the input, not just this entry: leave it for
             // the next read to find.
-            if (c == 26) std::ungetc(c, stream);
+            if (c == kEndOfInputMark) std::ungetc(c, stream);
             break;
         }
         if (isLineEnd(c)) {

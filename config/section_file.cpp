@@ -13,6 +13,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/char_classes.h"
 #include "common/common.h"
 #include "common/limits.h"
 #include "config/config.h"
@@ -21,9 +22,19 @@ namespace pofreader {
 
 namespace {
 
-constexpr int kEnd = -1;         // end of the stream or character 26
-constexpr int kSucceeded = -1;   // returned by a state: the phase succeeded
-constexpr int kFailed = -2;      // returned by state 0: the phase failed
+constexpr int kEnd = -1;  // end of the stream or character 26
+
+// ORDER: the scanner's states, indices of kStates; then the ends of a phase.
+enum State : int {
+    kFailedState = 0,
+    kKeywordScanner = 1,
+    kArgumentReader = 2,
+    kLineCopy = 3,
+    kSkipLine = 4,
+    kEntryReader = 5,
+    kSucceeded = -1,  // the phase succeeded
+    kFailed = -2,     // the phase failed (from kFailedState)
+};
 
 enum Keyword { kNoKeyword, kDefault, kLanguage, kStart, kEndKeyword };
 
@@ -37,63 +48,63 @@ Slot slots[kSectionSlots];
 int openCount = 0;
 
 // ---- Module-wide scanner state -----------------------------------------------
-std::FILE* input = nullptr;
-const char* requestedLanguage = nullptr;  // during an open
-char* selection = nullptr;                // owned; only during an open
-char* entryBuffer = nullptr;              // during a read
-std::size_t entrySize = 0;
-bool reading = false;
-Keyword kind = kNoKeyword;
-int returnState = 1;
-int afterSkipState = 1;
+struct Scanner {
+    std::FILE* input = nullptr;
+    const char* requestedLanguage = nullptr;  // during an open
+    char* selection = nullptr;                // owned; only during an open
+    char* entryBuffer = nullptr;              // during a read
+    std::size_t entrySize = 0;
+    bool reading = false;
+    Keyword kind = kNoKeyword;
+    State returnState = kKeywordScanner;  // after the argument reader
+    State afterSkipState = kKeywordScanner;
 
-char word[kSectionWordMax + 1];
-std::size_t wordLength = 0;  // counts on past the bound: then no keyword
-char argument[kSectionArgumentMax + 1];
-std::size_t argumentLength = 0;  // likewise: then it matches nothing
-
-bool isBlank(int c) { return c == '\t' || c == ' '; }
-bool isLineEnd(int c) { return c == '\n' || c == '\r'; }
+    char word[kSectionWordMax + 1] = {};
+    std::size_t wordLength = 0;  // counts on past the bound: then no keyword
+    char argument[kSectionArgumentMax + 1] = {};
+    std::size_t argumentLength = 0;  // likewise: then it matches nothing
+};
+Scanner scanner;
 
 int readNext() {
-    const int c = std::fgetc(input);
-    return (c == EOF || c == 26) ? kEnd : c;
+    const int c = std::fgetc(scanner.input);
+    return isEndOfInput(c) ? kEnd : c;
 }
 
 void resetWord() {
-    wordLength = 0;
-    word[0] = '\0';
+    scanner.wordLength = 0;
+    scanner.word[0] = '\0';
 }
 
 void addToWord(int c) {
-    if (wordLength < kSectionWordMax) {
-        word[wordLength] = static_cast<char>(c);
-        word[wordLength + 1] = '\0';
+    if (scanner.wordLength < kSectionWordMax) {
+        scanner.word[scanner.wordLength] = static_cast<char>(c);
+        scanner.word[scanner.wordLength + 1] = '\0';
     }
-    if (wordLength <= kSectionWordMax) ++wordLength;
+    if (scanner.wordLength <= kSectionWordMax) ++scanner.wordLength;
 }
 
 bool wordIs(const char* keyword) {
-    return wordLength <= kSectionWordMax && std::strcmp(word, keyword) == 0;
+    return scanner.wordLength <= kSectionWordMax && std::strcmp(scanner.word, keyword) == 0;
 }
 
-bool argumentUsable() { return argumentLength <= kSectionArgumentMax; }
+bool argumentUsable() { return scanner.argumentLength <= kSectionArgumentMax; }
 
 void releaseSelection() {
-    memRelease(selection);
-    selection = nullptr;
+    memRelease(scanner.selection);
+    scanner.selection = nullptr;
 }
 
 void setSelection() {
-    char* copy = memDupString(argument);
+    char* copy = memDupString(scanner.argument);
     if (copy == nullptr) return;
     releaseSelection();
-    selection = copy;
+    scanner.selection = copy;
 }
 
-int skipTo(int state) {
-    afterSkipState = state;
-    return 4;
+State skipTo(State state) {
+    scanner.afterSkipState = state;
+    return kSkipLine;
 }
 
 // Skips to a line end, the end or a NUL character, without failing at the end.
@@ -103,72 +114,73 @@ void skipRestOfLine() {
 }
 
 // ---- States ----------------------------------------------------------------
-int failed() { return kFailed; }
+State failed() { return kFailed; }
 
 bool isKeywordLetter(int c) { return c > 0 && c < 128 && std::strchr("adefglnrstu", c) != nullptr; }
 
-int keywordScanner() {
+State keywordScanner() {
     resetWord();
     for (;;) {
         const int c = readNext();
-        if (c == kEnd) return 0;
+        if (c == kEnd) return kFailedState;
         if (isLineEnd(c)) {
             resetWord();
             continue;
         }
         if (isBlank(c)) {
-            if (wordLength == 0) continue;
-            if (wordIs("default")) kind = kDefault;
-            else if (wordIs("language")) kind = kLanguage;
-            else if (wordIs("start")) kind = kStart;
-            else if (wordIs("end")) kind = kEndKeyword;
-            else return 0;
-            returnState = 1;
-            return 2;
+            if (scanner.wordLength == 0) continue;
+            if (wordIs("default")) scanner.kind = kDefault;
+            else if (wordIs("language")) scanner.kind = kLanguage;
+            else if (wordIs("start")) scanner.kind = kStart;
+            else if (wordIs("end")) scanner.kind = kEndKeyword;
+            else return kFailedState;
+            scanner.returnState = kKeywordScanner;
+            return kArgumentReader;
         }
         if (isKeywordLetter(c)) {
             addToWord(c);
             continue;
         }
-        return skipTo(1);
+        return skipTo(kKeywordScanner);
     }
 }
 
-int argumentReader() {
-    argumentLength = 0;
-    argument[0] = '\0';
+State argumentReader() {
+    scanner.argumentLength = 0;
+    scanner.argument[0] = '\0';
     int c = readNext();
     for (;; c = readNext()) {
-        if (c == kEnd) return 0;
-        if (isBlank(c) && argumentLength == 0) continue;
-        if (isLineEnd(c) && argumentLength == 0) return returnState;
-        if (c == ';' && argumentLength == 0) return skipTo(returnState);
+        if (c == kEnd) return kFailedState;
+        if (isBlank(c) && scanner.argumentLength == 0) continue;
+        if (isLineEnd(c) && scanner.argumentLength == 0) return scanner.returnState;
+        if (c == ';' && scanner.argumentLength == 0) return skipTo(scanner.returnState);
         if (isBlank(c) || isLineEnd(c) || c == ';') break;
-        if (argumentLength < kSectionArgumentMax) {
-            argument[argumentLength] = static_cast<char>(c);
-            argument[argumentLength + 1] = '\0';
+        if (scanner.argumentLength < kSectionArgumentMax) {
+            scanner.argument[scanner.argumentLength] = static_cast<char>(c);
+            scanner.argument[scanner.argumentLength + 1] = '\0';
         }
-        if (argumentLength <= kSectionArgumentMax) ++argumentLength;
+        if (scanner.argumentLength <= kSectionArgumentMax) ++scanner.argumentLength;
     }
 
-    int next = returnState;
-    switch (kind) {
+    State next = scanner.returnState;
+    switch (scanner.kind) {
         case kDefault:
-            if (selection == nullptr && argumentUsable()) setSelection();
+            if (scanner.selection == nullptr && argumentUsable()) setSelection();
             break;
         case kLanguage:
-            if (requestedLanguage != nullptr && argumentUsable() &&
-                std::strcmp(argument, requestedLanguage) == 0) {
+            if (scanner.requestedLanguage != nullptr && argumentUsable() &&
+                std::strcmp(scanner.argument, scanner.requestedLanguage) == 0) {
                 setSelection();
             }
             break;
         case kStart:
-            if (selection == nullptr || (argumentUsable() && std::strcmp(argument, selection) == 0)) {
+            if (scanner.selection == nullptr ||
+                (argumentUsable() && std::strcmp(scanner.argument, scanner.selection) == 0)) {
                 next = kSucceeded;
             }
             break;
         case kEndKeyword:
-            if (reading) next = 0;
+            if (scanner.reading) next = kFailedState;
             break;
         case kNoKeyword:
             break;
@@ -177,56 +189,58 @@ int argumentReader() {
     return next;
 }
 
-int lineCopy() {
+State lineCopy() {
     std::size_t length = 0;
     for (;;) {
         const int c = readNext();
         if (c == kEnd || isLineEnd(c)) {
-            if (entryBuffer != nullptr && entrySize > 0) entryBuffer[length] = '\0';
-            return c == kEnd ? 0 : kSucceeded;
+            if (scanner.entryBuffer != nullptr && scanner.entrySize > 0)
+                scanner.entryBuffer[length] = '\0';
+            return c == kEnd ? kFailedState : kSucceeded;
         }
-        if (entryBuffer != nullptr && length + 1 < entrySize) entryBuffer[length++] = static_cast<char>(c);
+        if (scanner.entryBuffer != nullptr && length + 1 < scanner.entrySize)
+            scanner.entryBuffer[length++] = static_cast<char>(c);
     }
 }
 
-int skipLine() {
+State skipLine() {
     for (;;) {
         const int c = readNext();
-        if (c == kEnd) return 0;
-        if (isLineEnd(c)) return afterSkipState;
+        if (c == kEnd) return kFailedState;
+        if (isLineEnd(c)) return scanner.afterSkipState;
     }
 }
 
-int entryReader() {
+State entryReader() {
     resetWord();
     for (;;) {
         const int c = readNext();
-        if (c == kEnd) return 0;
-        if (c == ':') return 3;
+        if (c == kEnd) return kFailedState;
+        if (c == ':') return kLineCopy;
         if (isLineEnd(c)) {
             resetWord();
             continue;
         }
         if (isBlank(c)) {
-            if (wordLength == 0) continue;
-            if (!wordIs("end")) return skipTo(5);
-            kind = kEndKeyword;
-            returnState = 5;
-            return 2;
+            if (scanner.wordLength == 0) continue;
+            if (!wordIs("end")) return skipTo(kEntryReader);
+            scanner.kind = kEndKeyword;
+            scanner.returnState = kEntryReader;
+            return kArgumentReader;
         }
         if (c == 'd' || c == 'e' || c == 'n') {
             addToWord(c);
             continue;
         }
-        return skipTo(5);
+        return skipTo(kEntryReader);
     }
 }
 
-using StateFn = int (*)();
+using StateFn = State (*)();
 constexpr StateFn kStates[] = {
     /* 0 failed */ failed,
     /* 1 keyword scanner */ keywordScanner,
-    /* 2 argument reader */ argumentReader,
+    /* 2 scanner.argument reader */ argumentReader,
     /* 3 line copy */ lineCopy,
     /* 4 skip the line */ skipLine,
     /* 5 entry reader */ entryReader,
@@ -234,10 +248,10 @@ constexpr StateFn kStates[] = {
 static_assert(std::size(kStates) == 6);
 
 // Runs the scanner from `state` until a phase ends; 1 for success.
-int runPhase(std::FILE* stream, int state) {
-    input = stream;
+int runPhase(std::FILE* stream, State state) {
+    scanner.input = stream;
     while (state >= 0) state = kStates[state]();
-    input = nullptr;
+    scanner.input = nullptr;
     return state == kSucceeded ? 1 : 0;
 }
 
@@ -260,11 +274,11 @@ int sectionFileOpen(const char* path, const char* language) {
     if (stream == nullptr) return -2;
 
     releaseSelection();
-    requestedLanguage = language;
-    reading = false;
-    kind = kNoKeyword;
-    const int opened = runPhase(stream, 1);
-    requestedLanguage = nullptr;
+    scanner.requestedLanguage = language;
+    scanner.reading = false;
+    scanner.kind = kNoKeyword;
+    const int opened = runPhase(stream, kKeywordScanner);
+    scanner.requestedLanguage = nullptr;
     releaseSelection();
 
     slots[index] = Slot{stream, opened};
@@ -278,14 +292,14 @@ int sectionFileNext(int handle, char* buffer, std::size_t bufferSize) {
     Slot& slot = slots[handle - kSectionFirstHandle];
     if (slot.stream == nullptr || slot.status != 1) return 0;
 
-    entryBuffer = buffer;
-    entrySize = buffer != nullptr ? bufferSize : 0;
-    reading = true;
-    kind = kNoKeyword;
-    slot.status = runPhase(slot.stream, 5);
-    reading = false;
-    entryBuffer = nullptr;
-    entrySize = 0;
+    scanner.entryBuffer = buffer;
+    scanner.entrySize = buffer != nullptr ? bufferSize : 0;
+    scanner.reading = true;
+    scanner.kind = kNoKeyword;
+    slot.status = runPhase(slot.stream, kEntryReader);
+    scanner.reading = false;
+    scanner.entryBuffer = nullptr;
+    scanner.entrySize = 0;
     return slot.status;
 }
 

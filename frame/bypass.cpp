@@ -2,13 +2,12 @@
 // output unchanged.
 #include <cstdio>
 
+#include "common/char_classes.h"
 #include "common/common.h"
 #include "frame/frame.h"
 
 namespace pofreader {
 namespace {
-
-constexpr int kEndOfInputMark = 26;  // Ctrl-Z ends input like the end of the file
 
 // Reads the next piece: at most `limit` characters, ending after a line end.
 // Returns its length; 0 at the end of input.

@@ -79,7 +79,7 @@ constexpr PofCycleContext makePofCycleRecord(CycleContext* parent) {
     PofCycleContext record{};
     fillCommon(record.shared, kPofCycleVersion);
     record.shared.parent = parent;
-    record.shared.cycleId = 1100;
+    record.shared.cycleId = kPofCycleId;
     record.shared.title = "quorvant POF Reading Cycle";
     record.shared.shortName = "pofreader";
     for (std::size_t slot = 0; slot < kPhaseSlotCount; ++slot)

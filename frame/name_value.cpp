@@ -2,6 +2,7 @@
 // word before the first opening parenthesis outside double quotes; the value
 // runs to the matching closing parenthesis (the earlier revision: to the first
 // one outside quotes).
+#include "common/char_classes.h"
 #include "common/common.h"
 #include "frame/frame.h"
 
@@ -31,8 +32,6 @@ private:
     std::size_t size_;
     std::size_t length_ = 0;
 };
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Name scanner. Leaves `cursor` on the opening parenthesis when it succeeds.
 bool scanName(const char*& cursor, BoundedText& name) {

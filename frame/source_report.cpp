@@ -24,7 +24,7 @@ void reportSources(CycleContext* ctx) {
 
     for (const ConfigNode* node = ctx->config; node != nullptr; node = node->next) {
         if (!isSet(node)) continue;
-        const bool isDefault = node->tag <= 20;
+        const bool isDefault = node->tag < PFR_TAG_CALL;
         setNameValue(&record, isDefault ? PFR_CODE_REPORT_DEF : PFR_CODE_REPORT_CALL,
                      isDefault ? "def" : "call", nullptr);
         std::snprintf(record.body.nameValue.value, sizeof record.body.nameValue.value,

@@ -18,23 +18,14 @@ bool isFlag(int32_t given) { return given == 0 || given == 1; }
 }  // namespace
 
 void checkMoveForm(const SignalRecord& record) {
-    switch (record.code) {
-    case PFR_CODE_RAPID:
-    case PFR_CODE_RAPID_AXIS:
-    case PFR_CODE_FEED:
-    case PFR_CODE_FEED_AXIS: {
-        const SignalMove& m = record.body.move;
-        FUZZ_CHECK(isFlag(m.xGiven) && isFlag(m.yGiven) && isFlag(m.zGiven));
-        FUZZ_CHECK(isFlag(m.uGiven) && isFlag(m.vGiven) && isFlag(m.wGiven));
-        break;
-    }
-    case PFR_CODE_ARC:
-    case PFR_CODE_ARC_NORMAL:
+    FUZZ_CHECK(isMoveCode(record.code));
+    if (record.code == PFR_CODE_ARC || record.code == PFR_CODE_ARC_NORMAL) {
         FUZZ_CHECK(record.body.arc.direction == 0 || record.body.arc.direction == 1);
-        break;
-    default:
-        FUZZ_CHECK(!"a move code");
+        return;
     }
+    const SignalMove& m = record.body.move;
+    FUZZ_CHECK(isFlag(m.xGiven) && isFlag(m.yGiven) && isFlag(m.zGiven));
+    FUZZ_CHECK(isFlag(m.uGiven) && isFlag(m.vGiven) && isFlag(m.wGiven));
 }
 
 bool terminatedWithin(const char* field, std::size_t size) {

@@ -21,6 +21,8 @@ std::string versionText(const CycleContext& cycle) {
 }
 
 BodyForm bodyFormOf(int code) {
+    if (isMoveCode(code))
+        return code == PFR_CODE_ARC || code == PFR_CODE_ARC_NORMAL ? BodyForm::Arc : BodyForm::Move;
     switch (code) {
     case PFR_CODE_FRAME_VALUE:
     case PFR_CODE_ERROR:
@@ -36,14 +38,6 @@ BodyForm bodyFormOf(int code) {
         return BodyForm::NameValue;
     case PFR_CODE_TEXT:
         return BodyForm::Text;
-    case PFR_CODE_RAPID:
-    case PFR_CODE_RAPID_AXIS:
-    case PFR_CODE_FEED:
-    case PFR_CODE_FEED_AXIS:
-        return BodyForm::Move;
-    case PFR_CODE_ARC:
-    case PFR_CODE_ARC_NORMAL:
-        return BodyForm::Arc;
     default:
         return BodyForm::Unknown;
     }

@@ -10,13 +10,13 @@
 #include <cmath>
 #include <cstdint>
 
+#include "common/char_classes.h"
 #include "pof/pof.h"
 
 namespace pofreader {
 
 namespace {
 
-bool isDigit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 bool isWhite(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }

@@ -26,7 +26,7 @@ int findToolpathEntry(CycleContext* ctx, const char* wanted) {
     PofCycleContext* pof = pofPart(ctx);
     memRelease(pof->toolpathFile);
     pof->toolpathFile = nullptr;
-    ctx->cycleId = 1100;
+    ctx->cycleId = kPofCycleId;
     for (ConfigNode* node = ctx->config; node != nullptr; node = node->next) {
         if (node->name == nullptr || std::strcmp(node->name, wanted) != 0) continue;
         memRelease(pof->toolpathFile);

@@ -18,14 +18,13 @@
 #include <cstdint>
 #include <iterator>
 
+#include "common/char_classes.h"
 #include "common/limits.h"
 #include "pof/pof.h"
 
 namespace pofreader {
 
 namespace {
-
-constexpr int kControlZ = 26;
 
 // The scan of one call.
 struct RecordScan {
@@ -52,7 +51,7 @@ constexpr std::array<bool, 257> buildLineEnds() {
     ends[EOF + 1] = true;
     ends['\r' + 1] = true;
     ends['\n' + 1] = true;
-    ends[kControlZ + 1] = true;
+    ends[kEndOfInputMark + 1] = true;
     return ends;
 }
 constexpr std::array<bool, 257> kLineEnds = buildLineEnds();
@@ -64,8 +63,8 @@ bool endsLine(int byte) { return kLineEnds[static_cast<std::size_t>(byte + 1)]; 
 // makes the line no record line.
 LineState scanPrefix(RecordScan& scan, int& byte) {
     for (;; byte = getc_unlocked(scan.file)) {
-        if (byte == ' ' || byte == '\t') continue;
-        if (byte < '0' || byte > '9') break;
+        if (isBlank(byte)) continue;
+        if (!isDigit(byte)) break;
         const int32_t digit = byte - '0';
         if (++scan.digits > kRecordDigitsMax || scan.pending > (INT32_MAX - digit) / 10)
             scan.pending = INT32_MAX;
@@ -123,8 +122,8 @@ int readPofRecord(std::FILE* file, char* buffer, int limit) {
     LineState state = kPrefix;
     int byte = getc_unlocked(file);
     for (;;) {
-        if (byte == EOF || byte == kControlZ) {
-            if (byte == kControlZ) std::ungetc(kControlZ, file);
+        if (isEndOfInput(byte)) {
+            if (byte == kEndOfInputMark) std::ungetc(kEndOfInputMark, file);
             break;
         }
         if (byte == '\r' || byte == '\n') {

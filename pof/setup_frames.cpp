@@ -17,7 +17,6 @@ namespace {
 // An axis this short has no direction worth keeping.
 constexpr double kUnitAxisThreshold = 1e-8;
 
-constexpr char kStdinSource[] = "| stdin";
 constexpr char kParameterExtension[] = ".pcf";
 constexpr char kCfgExtension[] = ".CFG";
 constexpr char kDefaultsExtension[] = ".def";
@@ -33,25 +32,22 @@ constexpr FrameNames kFrameCs = {{"frameCs_x", "frameCs_y", "frameCs_z"}, "frame
 constexpr FrameNames kToolCs = {{"toolCs_x", "toolCs_y", "toolCs_z"}, "toolCs_o"};
 constexpr FrameNames kCfgFrameCs = {{"*NCKO_X", "*NCKO_Y", "*NCKO_Z"}, "*NCKO_O"};
 constexpr FrameNames kCfgToolCs = {{"*WZKO_X", "*WZKO_Y", "*WZKO_Z"}, "*WZKO_O"};
-#ifndef POFREADER_REVISION_700
-constexpr FrameNames kLocFrameCs = {{"locFrameCs_x", "locFrameCs_y", "locFrameCs_z"},
-                                    "locFrameCs_o"};
-#endif
+// Only the current revision's record has the reference matrix built from it.
+[[maybe_unused]] constexpr FrameNames kLocFrameCs = {
+    {"locFrameCs_x", "locFrameCs_y", "locFrameCs_z"}, "locFrameCs_o"};
 
 // Entries of a .CFG source that the set-up copies into `config` under a name of
 // its own. ORDER: the last matching line of the file wins for each.
 struct DerivedEntry {
     const char* cfgName;
     const char* configName;
-    bool escaped;  // passed through escapeText first
+    bool escaped;  // passed through escapeText first; the earlier revision skips it
 };
 
 constexpr DerivedEntry kDerivedEntries[] = {
     {"*APT", "pofFilename", false},
     {"*FRAME_ID", "zeroPointID", false},
-#ifndef POFREADER_REVISION_700
     {"*FRAME_COMMENT", "frameComment", true},
-#endif
 };
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -141,10 +137,15 @@ ConfigNode* loadParameterFile(ConfigNode* config, const char* source) {
 }
 
 #ifndef POFREADER_REVISION_700
-// True when `ctx` is laid out as the POF cycle's record: the record itself or
-// a cycle built on it. The base cycle and its other children end at the shared
-// part and have no reference matrix. A looping parent chain counts as no.
+// True when `ctx` is laid out as the POF cycle's record. The read phase takes
+// any record that runs it for one, so a record holding that phase is one
+// here too: a host's copy of the record, whose parent is the base cycle, gets
+// its reference matrix like the record itself. So does a cycle built on the
+// record before its first run has filled its slots. The base cycle and its
+// other children end at the shared part and have no reference matrix. A
+// looping parent chain counts as no.
 bool hasPofPart(const CycleContext* ctx) {
+    if (ctx->mainPhase4 == readPofFile) return true;
     const CycleContext* pof = &pofCycleRecord.shared;
     const CycleContext* slow = ctx;
     const CycleContext* fast = ctx;
@@ -168,16 +169,16 @@ ConfigNode* deriveCfgEntries(ConfigNode* config, ConfigNode* cfgEntries) {
         if (node->name == nullptr || node->name[0] != '*') continue;
         for (const DerivedEntry& entry : kDerivedEntries) {
             if (std::strcmp(node->name, entry.cfgName) != 0) continue;
-#ifndef POFREADER_REVISION_700
             if (entry.escaped) {
-                // A comment that escapes to more than the buffer holds is cut
-                // after the last whole escaped character that fits.
-                char comment[kFrameCommentSize];
-                escapeText(comment, sizeof comment, node->value);
-                config = configSet(config, entry.configName, comment, PFR_TAG_DERIVED);
+                if constexpr (!kEarlierRevision) {
+                    // A comment that escapes to more than the buffer holds is
+                    // cut after the last whole escaped character that fits.
+                    char comment[kFrameCommentSize];
+                    escapeText(comment, sizeof comment, node->value);
+                    config = configSet(config, entry.configName, comment, PFR_TAG_DERIVED);
+                }
                 continue;
             }
-#endif
             config = configSet(config, entry.configName, node->value, PFR_TAG_DERIVED);
         }
     }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/char_classes.h"
 #include "common/common.h"
 #include "common/limits.h"
 #include "qdx/char_classes.h"
@@ -54,7 +55,7 @@ enum ErrorKind : int {
     kErrorMemory = 91,
 };
 
-constexpr int kEndOfText = 26;  // what the text reader yields at its end
+constexpr int kEndOfText = kEndOfInputMark;  // what the text reader yields at its end
 
 using StateFn = int (*)(std::FILE* source);
 using NextCharFn = int (*)(std::FILE* source);
@@ -110,13 +111,6 @@ int readChar(std::FILE* source) {
     reader.current = reader.nextChar(source);
     return reader.current;
 }
-
-// The end of a stream and the character 26 both mean the input has ended.
-bool isEnd(int c) { return c < 0 || c == 26; }
-bool isWhitespace(int c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
-bool isLineBreak(int c) { return c == '\n' || c == '\r'; }
-bool isBlank(int c) { return c == '\t' || c == ' '; }
-bool isDigit(int c) { return c >= '0' && c <= '9'; }
 
 // Yields the byte at the cursor and steps past it; at the terminating NUL, at
 // a byte 26 or without a cursor it yields 26 and stays, so a finished run
@@ -328,8 +322,8 @@ int finishRun(std::FILE*) {
 int comment(std::FILE* source) {
     for (;;) {
         const int c = readChar(source);
-        if (isLineBreak(c)) return reader.resumeState;
-        if (isEnd(c)) return reader.resumeState == kBetweenElements ? kFinish : fail(kErrorUnfinished);
+        if (isLineEnd(c)) return reader.resumeState;
+        if (isEndOfInput(c)) return reader.resumeState == kBetweenElements ? kFinish : fail(kErrorUnfinished);
     }
 }
 
@@ -367,7 +361,7 @@ int betweenElements(std::FILE* source) {
     for (;;) {
         const int c = readChar(source);
         if (isWhitespace(c)) continue;
-        if (isEnd(c)) return kFinish;  // quiet: no element, no error
+        if (isEndOfInput(c)) return kFinish;  // quiet: no element, no error
         switch (c) {
             case ';': return startComment(kBetweenElements);
             case 'v': reader.kind = 'v'; return kValueName;
@@ -386,7 +380,7 @@ int separator(std::FILE* source, int self, int onParen, int onBracket) {
     for (;;) {
         const int c = readChar(source);
         if (isWhitespace(c)) continue;
-        if (isEnd(c)) return fail(kErrorUnfinished);
+        if (isEndOfInput(c)) return fail(kErrorUnfinished);
         if (c == ';') return startComment(self);
         if (c == '(' && onParen != kFinish) return onParen;
         if (c == '[' && onBracket != kFinish) return onBracket;
@@ -417,7 +411,7 @@ int attributeList(std::FILE* source) {
     for (;;) {
         const int c = readChar(source);
         if (isWhitespace(c)) continue;
-        if (isEnd(c)) return fail(kErrorUnfinished);
+        if (isEndOfInput(c)) return fail(kErrorUnfinished);
         if (c == ';') return startComment(kAttributeList);
         if (c == ')') return kComplete;
         if (c == '(' || c == '[' || c == ']') return fail(kErrorCharacter);
@@ -443,7 +437,7 @@ int readElementName(std::FILE* source, const NameExits& exits) {
             if (!storeChar(c)) return fail(kErrorMemory);
             continue;
         }
-        if (isEnd(c)) return fail(kErrorUnfinished);
+        if (isEndOfInput(c)) return fail(kErrorUnfinished);
         if (!tokenBegun()) {
             if (isWhitespace(c)) continue;
             return fail(c == ';' ? kErrorSemicolon : kErrorCharacter);
@@ -479,7 +473,7 @@ int attributeName(std::FILE* source) {
             if (!storeChar(c)) return fail(kErrorMemory);
             continue;
         }
-        if (isEnd(c)) return fail(kErrorUnfinished);
+        if (isEndOfInput(c)) return fail(kErrorUnfinished);
         if (c == ';') return fail(kErrorSemicolon);
         if (!tokenBegun() || (!isWhitespace(c) && c != '[')) return fail(kErrorCharacter);
         memRelease(reader.pendingName);
@@ -515,14 +509,15 @@ int valueText(std::FILE* source) {
                 if (!storeChar(code % 256)) return fail(kErrorMemory);
                 continue;
             }
+            // Pending digits store nothing yet, so before the value has
+            // begun whitespace is skipped there too and the digits go on.
+            if (!tokenBegun() && isWhitespace(c)) continue;
             if (digits > 0) {
                 // The escape ends here; this character is read as usual.
                 escape = false;
                 if (!storeChar(code % 256)) return fail(kErrorMemory);
-            } else if (isEnd(c)) {
+            } else if (isEndOfInput(c)) {
                 escape = false;
-            } else if (!tokenBegun() && isWhitespace(c)) {
-                continue;  // skipped, the escape stays open
             } else {
                 escape = false;
                 if (!storeChar(c)) return fail(kErrorMemory);
@@ -536,8 +531,8 @@ int valueText(std::FILE* source) {
             continue;
         }
         if (c == ')') return endValueText();
-        if (isEnd(c)) return tokenBegun() ? endValueText() : fail(kErrorUnfinished);
-        if (isLineBreak(c)) {
+        if (isEndOfInput(c)) return tokenBegun() ? endValueText() : fail(kErrorUnfinished);
+        if (isLineEnd(c)) {
             if (tokenBegun()) return endValueText();
             continue;
         }
@@ -557,7 +552,7 @@ int valueText(std::FILE* source) {
 int bracketText(std::FILE* source, bool keepBlanks, int next) {
     for (;;) {
         const int c = readChar(source);
-        if (c == ']' || isLineBreak(c)) {
+        if (c == ']' || isLineEnd(c)) {
             if (tokenBegun()) {
                 reader.text = takeToken();
                 trimTrailing(reader.text, false);
@@ -572,7 +567,7 @@ int bracketText(std::FILE* source, bool keepBlanks, int next) {
             if (!storeChar(c)) return fail(kErrorMemory);
             continue;
         }
-        return fail(isEnd(c) ? kErrorUnfinished : kErrorCharacter);
+        return fail(isEndOfInput(c) ? kErrorUnfinished : kErrorCharacter);
     }
 }
 
@@ -604,7 +599,7 @@ int attributeValue(std::FILE* source) {
         const int c = readChar(source);
         const bool begun = verbatim || tokenBegun();
         if (c == ']') return endAttributeValue(verbatim);
-        if (isLineBreak(c)) {
+        if (isLineEnd(c)) {
             if (begun) return endAttributeValue(verbatim);
             continue;
         }
@@ -616,7 +611,7 @@ int attributeValue(std::FILE* source) {
             if (!storeChar(c)) return fail(kErrorMemory);
             continue;
         }
-        return fail(isEnd(c) ? kErrorUnfinished : kErrorCharacter);
+        return fail(isEndOfInput(c) ? kErrorUnfinished : kErrorCharacter);
     }
 }
 
@@ -642,7 +637,7 @@ int methodBody(std::FILE* source) {
             if (tokenBegun()) return endShortBody();
             continue;  // `()` opens nothing: the body goes on
         }
-        if (isEnd(c)) return tokenBegun() ? endShortBody() : fail(kErrorUnfinished);
+        if (isEndOfInput(c)) return tokenBegun() ? endShortBody() : fail(kErrorUnfinished);
         if (c != '\n' && !inClass(kBodyChars, c)) return fail(kErrorCharacter);
         if (reader.token.room < 2 && reader.token.capacity > kQdxLongBodyCapacity) {
             reader.bodySource = source;
@@ -657,7 +652,7 @@ int longMethodBody(std::FILE* source) {
     releaseToken();
     for (;;) {
         const int c = readChar(source);
-        if (c == ')' || isEnd(c)) {
+        if (c == ')' || isEndOfInput(c)) {
             reader.bodyEnd = sourcePosition(source);
             return kComplete;
         }

@@ -329,6 +329,13 @@ enum {
     PFR_CODE_ARC_NORMAL = 3122
 };
 
+/* 1 when `code` is one of the six codes of key 31, whose record is in the
+ * move form (straight moves and arcs); else 0. */
+static inline int isMoveCode(int32_t code) {
+    return code == PFR_CODE_RAPID || code == PFR_CODE_RAPID_AXIS || code == PFR_CODE_FEED ||
+           code == PFR_CODE_FEED_AXIS || code == PFR_CODE_ARC || code == PFR_CODE_ARC_NORMAL;
+}
+
 /* --- Exported entry points ------------------------------------------------ */
 
 /* Returns the POF reading cycle's static record; never null. */

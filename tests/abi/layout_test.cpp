@@ -22,11 +22,10 @@ TEST(Layout, CAndCppAgreeOnEveryRecord) {
     EXPECT_EQ(cOffsetofToolpathFile(), offsetof(PofCycleContext, toolpathFile));
 }
 
-TEST(Layout, SharedRecordsAreStandardLayout) {
-    EXPECT_TRUE(std::is_standard_layout_v<CycleContext>);
-    EXPECT_TRUE(std::is_standard_layout_v<PofCycleContext>);
-    EXPECT_TRUE(std::is_standard_layout_v<HostCallbacks>);
-    EXPECT_TRUE(std::is_standard_layout_v<SignalRecord>);
-    EXPECT_TRUE(std::is_standard_layout_v<ConfigNode>);
-    EXPECT_TRUE(std::is_trivially_copyable_v<SignalRecord>);
-}
+// The shared records must stay plain data: checked when this file compiles.
+static_assert(std::is_standard_layout_v<CycleContext>);
+static_assert(std::is_standard_layout_v<PofCycleContext>);
+static_assert(std::is_standard_layout_v<HostCallbacks>);
+static_assert(std::is_standard_layout_v<SignalRecord>);
+static_assert(std::is_standard_layout_v<ConfigNode>);
+static_assert(std::is_trivially_copyable_v<SignalRecord>);

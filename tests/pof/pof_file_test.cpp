@@ -12,19 +12,6 @@ using pofreader::kEarlierRevision;
 
 namespace {
 
-struct FileCase {
-    const char* name;
-    std::string content;
-    Lines expected;
-};
-
-void checkCases(const std::vector<FileCase>& cases) {
-    for (const FileCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(pofView(c.content), c.expected);
-    }
-}
-
 // A move payload whose "y" word starts at byte `yAt` of the payload.
 std::string movePaddedTo(std::size_t yAt) {
     std::string payload = "oL ( x[/1] ";

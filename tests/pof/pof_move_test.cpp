@@ -13,19 +13,6 @@ using pofreader::kEarlierRevision;
 
 namespace {
 
-struct MoveCase {
-    const char* name;
-    std::string pof;
-    Lines expected;
-};
-
-void checkCases(const std::vector<MoveCase>& cases) {
-    for (const MoveCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(pofView(c.pof), c.expected);
-    }
-}
-
 // Moves whose deliveries both revisions agree on.
 TEST(PofMoves, BothRevisions) {
     checkCases({

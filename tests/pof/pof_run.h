@@ -131,4 +131,20 @@ inline std::vector<std::string> pofView(const std::string& content) {
 
 using Lines = std::vector<std::string>;
 
+// A POF text beside the lines the host must see for it.
+struct PofCase {
+    const char* name;
+    std::string pof;
+    Lines expected;
+};
+
+// Runs every case; `view` (when given) first reduces the lines the host saw.
+inline void checkCases(const std::vector<PofCase>& cases, Lines (*view)(Lines) = nullptr) {
+    for (const PofCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Lines lines = pofView(c.pof);
+        EXPECT_EQ(view != nullptr ? view(lines) : lines, c.expected);
+    }
+}
+
 }  // namespace pof_testing

@@ -25,19 +25,6 @@ Lines codesOnly(Lines lines) {
     return lines;
 }
 
-struct TransformCase {
-    const char* name;
-    std::string pof;
-    Lines expected;
-};
-
-void checkCases(const std::vector<TransformCase>& cases) {
-    for (const TransformCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(codesOnly(pofView(c.pof)), c.expected);
-    }
-}
-
 TEST(PofTransform, RecordsReachTheHost) {
     checkCases({
         {"any name", "10:rotate(90 0 0)\n", {"A10:301 rotate(90 0 0)"}},
@@ -48,7 +35,7 @@ TEST(PofTransform, RecordsReachTheHost) {
         {"no parenthesis: dropped", "10:workplane ZX\n10:(ZX)\n", {}},
         {"value cut to 519", "10:a(" + std::string(700, 'v') + ")\n",
          {"A10:301 a(" + std::string(519, 'v') + ")"}},
-    });
+    }, codesOnly);
 }
 
 TEST(PofTransform, WorkplanesSteerArcs) {
@@ -84,7 +71,7 @@ TEST(PofTransform, WorkplanesSteerArcs) {
         {"cycleEnd resets the pending plane",
          std::string("10:workplane(ZX)\n0:cycleEnd()\n10:tr(workplane)\n") + kArcY,
          {"A10:301 workplane(ZX)", "A0:104 cycleEnd()", "A10:301 tr(workplane)", kInPlane}},
-    });
+    }, codesOnly);
 }
 
 TEST(PofTool, ToolRecordsSendNothing) {

@@ -122,8 +122,6 @@ TEST_F(ConfigListTest, MergeTakesStringsOutOfThePair) {
     EXPECT_EQ(walk(list), (std::vector<Entry>{{"new", "3", 31}, {"old", "2", 21}}));
 }
 
-TEST_F(ConfigListTest, FreeAcceptsAnEmptyList) { configFree(nullptr); }
-
 // Every allocation of every operation is failed in turn: the list must come
 // back exactly as it was and nothing may leak (the sanitizer build checks).
 TEST_F(ConfigListTest, AllocationFailuresLeaveTheListUnchanged) {
