@@ -25,6 +25,8 @@ inline constexpr std::size_t kSplitValueSize = kSignalValueSize;
 inline constexpr int kPayloadLimit = 1020;
 inline constexpr std::size_t kPayloadBufferSize = kPayloadLimit + 1;
 inline constexpr int kRecordDigitsMax = 127;
+inline constexpr std::size_t kRecordBlockSize = 64 * 1024;   // bytes read from the file at once
+inline constexpr std::size_t kRecordInlineBlockSize = 256;   // the block without memory for one
 
 // Move records
 inline constexpr std::size_t kMoveTokenMax = 255;  // a name or a bracket value

@@ -29,9 +29,25 @@ int showAlgorithm(CycleContext* ctx);   // flagAPhase: "algorithm"
 int showLayers(CycleContext* ctx);      // flagYPhase: "layers"
 
 // ---- Record reader -------------------------------------------------------------
+// Reads a toolpath file in blocks. The block is allocated once per file (a
+// small one of the reader's own stands in without memory), never per record.
+struct PofRecordReader {
+    std::FILE* file;
+    char* block;         // owned or inlineBlock, with a byte for a sentinel
+    std::size_t capacity;
+    const char* at;      // the next unread byte of the block
+    const char* end;     // the end of what the block holds
+    bool ended;          // end of file, read error or control-Z: final
+    char* owned;
+    char inlineBlock[kRecordInlineBlockSize + 1];
+};
+// `blockSize` 0 takes kRecordBlockSize; tests choose small ones to make lines
+// straddle blocks. A null `file` reads as empty. The file stays the caller's.
+void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t blockSize = 0);
+void closeRecordReader(PofRecordReader& reader);
 // Reads the next record line into `buffer` (at most `limit` bytes plus NUL).
 // Returns the record number, or -1 at the end of the file.
-int readPofRecord(std::FILE* file, char* buffer, int limit);
+int readPofRecord(PofRecordReader& reader, char* buffer, int limit);
 
 // What the handlers share during one read phase.
 struct PofReaderState {
