@@ -31,7 +31,6 @@ inline constexpr std::size_t kRecordInlineBlockSize = 256;   // the block withou
 // Move records
 inline constexpr std::size_t kMoveTokenMax = 255;  // a name or a bracket value
 inline constexpr std::size_t kMovePartMax = 79;    // one part of x[a/b/c]
-inline constexpr std::size_t kTokenListStep = 12;
 
 // Key files, line files, paths
 inline constexpr std::size_t kKeyFileTokenMax = 32751;

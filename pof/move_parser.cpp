@@ -1,10 +1,12 @@
 // The move parser of the current revision: kind words, the group, axis words
 // with their three-part values.
 //
-// Bounds: a part of an x/y/z/u/v/w value longer than kMovePartMax characters
-// makes the record unreadable (kind none, so the handler drops it): a number
-// cut short could read as another number. Names and values longer than
-// kMoveTokenMax are refused by the tokenizer with the same effect.
+// Bounds: only a part that is converted to a number is bounded. The second or
+// third part of an x/y/z value, or the second of a u/v/w value, longer than
+// kMovePartMax characters makes the record unreadable (kind none, so the
+// handler drops it): a number cut short could read as another number. Text
+// that has no effect (a first part, a u/v/w third part, an ignored word's name
+// or value, a kind word's bracket value) is passed over at any length.
 #include <cstring>
 
 #include "common/common.h"
@@ -33,10 +35,12 @@ int32_t kindOfWord(TextView word, int32_t kind) {
     }
 }
 
-// An axis value "first/second/third" read in one pass: parts after the third
-// are dropped, the first is never converted, and the number of the second and
-// third part is read while the part's end is sought (no number runs past a
-// '/'). Nothing is committed until every part's bound was checked.
+// An axis value "first/second/third" read in one pass up to its last
+// converted part (`lastPart`: 2 for x/y/z, 1 for u/v/w): the first part is
+// never converted, only its end is sought, and later parts are not looked at.
+// The number of a part is read while the part's end is sought (no number runs
+// past a '/'). Nothing is committed until every converted part's bound was
+// checked.
 struct AxisValue {
     bool hasTarget;  // a non-empty second part
     bool hasThird;   // a non-empty third part
@@ -44,34 +48,33 @@ struct AxisValue {
     double third;
 };
 
-bool readAxisValue(TextView value, AxisValue& out) {
+bool readAxisValue(TextView value, int lastPart, AxisValue& out) {
     out = AxisValue{};
-    const char* at = value.text;
     const char* const end = value.text + value.length;
-    for (int part = 0; part < 3; ++part) {
-        const char* const start = at;
+    const char* slash = static_cast<const char*>(std::memchr(value.text, '/', value.length));
+    for (int part = 1; part <= lastPart && slash != nullptr; ++part) {
+        const char* const start = slash + 1;
         const char* seek = start;
         double number = 0.0;
-        bool converted = false;
-        if (part > 0) converted = parseShortDecimal(start, end, number, seek);
+        const bool converted = parseShortDecimal(start, end, number, seek);
         while (seek < end && *seek != '/') ++seek;
         const std::size_t length = static_cast<std::size_t>(seek - start);
         if (length > kMovePartMax) return false;
-        if (part > 0 && length > 0) {
+        if (length > 0) {
             if (!converted) number = parseNumber(start, length);
             (part == 1 ? out.hasTarget : out.hasThird) = true;
             (part == 1 ? out.target : out.third) = number;
         }
-        if (seek == end) return true;
-        at = seek + 1;
+        slash = seek < end ? seek : nullptr;
     }
     return true;
 }
 
 // Result of one axis word: false when the record cannot be read.
 bool takeAxisWord(char axis, TextView text, MoveWords& words) {
+    const bool position = axis == 'x' || axis == 'y' || axis == 'z';
     AxisValue value;
-    if (!readAxisValue(text, value)) return false;
+    if (!readAxisValue(text, position ? 2 : 1, value)) return false;
     switch (axis) {
         case 'x':
         case 'y':
@@ -112,14 +115,14 @@ bool isAxisName(TextView name) {
 constexpr std::size_t kNoBracket = static_cast<std::size_t>(-1);
 
 // The name of a token, every ']' dropped: a view into the payload in the
-// common case, a copy in `scratch` when a ']' stands in it.
+// common case, a copy in `scratch` when a ']' stands in it. A copy is cut at
+// kMoveTokenMax characters; no name that long has an effect, cut or not.
 TextView tokenName(const MoveTokenView& token, char* scratch) {
     const std::size_t end = token.bracketAt == kNoBracket ? token.length : token.bracketAt;
-    std::size_t at = 0;
-    while (at < end && token.text[at] != ']') ++at;
-    if (at == end) return {token.text, end};
+    const char* const bracket = static_cast<const char*>(std::memchr(token.text, ']', end));
+    if (bracket == nullptr) return {token.text, end};
     std::size_t length = 0;
-    for (std::size_t i = 0; i < end; ++i)
+    for (std::size_t i = 0; i < end && length < kMoveTokenMax; ++i)
         if (token.text[i] != ']') scratch[length++] = token.text[i];
     return {scratch, length};
 }
@@ -137,16 +140,11 @@ TextView tokenValue(const MoveTokenView& token) {
 struct MoveWalk {
     MoveWords& words;
     bool inGroup;
-    bool readable;  // false once a value part was too long
 };
 
+// False when the token makes the record unreadable, which ends the walk.
 bool takeToken(void* context, const MoveTokenView& token) {
     MoveWalk& walk = *static_cast<MoveWalk*>(context);
-    // A token that cannot be stored voids the whole payload, even after a
-    // part that was too long: go on checking to the end.
-    if (!moveTokenFits(token)) return false;
-    if (!walk.readable) return true;
-
     MoveWords& words = walk.words;
     char scratch[kMoveTokenMax + 1];
     const TextView name = tokenName(token, scratch);
@@ -163,7 +161,7 @@ bool takeToken(void* context, const MoveTokenView& token) {
             else if (value.is('+')) words.kind = kKindArcPlus;
         }
     } else if (isAxisName(name)) {
-        walk.readable = takeAxisWord(name.text[0], tokenValue(token), words);
+        return takeAxisWord(name.text[0], tokenValue(token), words);
     }
     // Every other name, "multax" included, has no effect.
     return true;
@@ -178,14 +176,10 @@ int32_t parseMoveTokens(const char* payload, MoveWords& words) {
     words.uGiven = words.vGiven = words.wGiven = 0;
     const MoveWords preset = words;
 
-    // ---- Walk the tokens as they are found; a payload with a token that
-    // cannot be stored counts as having none, so the preset comes back.
-    MoveWalk walk{words, false, true};
-    if (!scanMoveTokens(payload, takeToken, &walk)) {
-        words = preset;
-        return words.kind;
-    }
-    if (!walk.readable) words.kind = kKindNone;
+    // ---- Walk the tokens as they are found; an unreadable record gives
+    // back the preset, kind none.
+    MoveWalk walk{words, false};
+    if (!scanMoveTokens(payload, takeToken, &walk)) words = preset;
     return words.kind;
 }
 

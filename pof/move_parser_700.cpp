@@ -1,7 +1,7 @@
 // The move grammar of revision 7.00: one pass over the payload's characters.
 //
 // Blanks and tabs are dropped wherever they stand (inside the bracket value of
-// "multax" they are kept, which changes nothing since that value is unused).
+// "multax" they are kept, which changes nothing since that value is not read).
 // The kind word stands before the first "[" or "("; after "[" everything up to
 // "(" is passed over. In the group each word ends at "[" and must be one of the
 // letters o u v w x y z or "multax"; a bracket value runs to "]". The first ")"
@@ -10,9 +10,12 @@
 // An axis is given as soon as its bracket value ends, whatever it holds; the
 // second part sets the target even when it is empty, and then reads as 0.
 //
-// Bounds as in the current grammar: a bracket value longer than kMoveTokenMax
-// characters, or an x/y/z/u/v/w part longer than kMovePartMax, makes the record
-// unreadable (kind none) instead of reading a cut number.
+// Bounds as in the current grammar: only a part that is converted is bounded.
+// A second part, or a third part that is the value's last, longer than
+// kMovePartMax characters makes the record unreadable (kind none) instead of
+// reading a cut number. The first part, the parts after the third, the value
+// of "multax" and of "o" (only its first character counts) are passed over at
+// any length.
 #include <cstring>
 #include <iterator>
 
@@ -35,15 +38,20 @@ enum EarlierState : int {
 
 constexpr std::size_t kWordKeep = 6;  // no valid word is longer
 
+// The parts of a bracket value that can be converted, the second and third;
+// the others are only counted.
+constexpr int kKeptParts = 2;
+
 struct EarlierParse {
     MoveWords& words;
     char word[kWordKeep + 1];  // first characters of the current word
     std::size_t wordLength;
     bool wordSpoiled;  // a six-letter word other than "multax" met its "["
-    char value[kMoveTokenMax + 1];
-    std::size_t valueLength;
-    bool valueTooLong;
-    bool keepBlanks;  // inside the value of "multax"
+    char valueFirst;   // first character of the bracket value, or NUL
+    int partCount;     // parts of the value so far, empty ones counting
+    char part[kKeptParts][kMovePartMax + 1];
+    std::size_t partLength[kKeptParts];
+    bool partTooLong[kKeptParts];
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -63,47 +71,54 @@ const char* currentWord(EarlierParse& p) {
     return p.word;
 }
 
-// The parts of a value split at '/', empty parts counting; only the first
-// three are looked at, and `count` says how many there are in all.
-struct EarlierParts {
-    const char* part[3];
-    std::size_t length[3];
-    int count;
-};
-
-bool splitEarlierParts(const char* value, EarlierParts& parts) {
-    parts = EarlierParts{};
-    const char* start = value;
-    for (;;) {
-        const char* slash = std::strchr(start, '/');
-        const std::size_t length =
-            slash != nullptr ? static_cast<std::size_t>(slash - start) : std::strlen(start);
-        if (parts.count < 3) {
-            if (length > kMovePartMax) return false;
-            parts.part[parts.count] = start;
-            parts.length[parts.count] = length;
-        }
-        ++parts.count;
-        if (slash == nullptr) return true;
-        start = slash + 1;
+void startValue(EarlierParse& p) {
+    p.valueFirst = '\0';
+    p.partCount = 1;
+    for (int i = 0; i < kKeptParts; ++i) {
+        p.partLength[i] = 0;
+        p.partTooLong[i] = false;
     }
+}
+
+// One character of a bracket value: '/' starts the next part; the second and
+// third part are kept up to their bound.
+void appendValue(EarlierParse& p, char c) {
+    if (p.valueFirst == '\0') p.valueFirst = c;
+    if (c == '/') {
+        ++p.partCount;
+        return;
+    }
+    const int kept = p.partCount - 2;
+    if (kept < 0 || kept >= kKeptParts) return;
+    if (p.partLength[kept] < kMovePartMax) p.part[kept][p.partLength[kept]++] = c;
+    else p.partTooLong[kept] = true;
+}
+
+// The number of a kept part (1 the second, 2 the third); false when the part
+// is over its bound.
+bool keptNumber(const EarlierParse& p, int part, double& number) {
+    const int kept = part - 1;
+    if (p.partTooLong[kept]) return false;
+    number = parseNumber(p.part[kept], p.partLength[kept]);
+    return true;
 }
 
 // Applies a finished bracket value to the word before it.
 EarlierState takeValue(EarlierParse& p) {
-    if (p.valueTooLong) return kReject;
-    p.value[p.valueLength] = '\0';
     const char* word = currentWord(p);
     MoveWords& w = p.words;
     if (std::strcmp(word, "multax") == 0) return kGroupWord;
     if (std::strcmp(word, "o") == 0) {
-        w.kind = p.value[0] == '-' ? kKindArcMinus : kKindArcPlus;
+        w.kind = p.valueFirst == '-' ? kKindArcMinus : kKindArcPlus;
         return kGroupWord;
     }
-    EarlierParts parts;
-    if (!splitEarlierParts(p.value, parts)) return kReject;
-    const bool hasTarget = parts.count >= 2;
-    const double target = hasTarget ? parseNumber(parts.part[1], parts.length[1]) : 0.0;
+    const bool hasTarget = p.partCount >= 2;
+    double target = 0.0;
+    if (hasTarget && !keptNumber(p, 1, target)) return kReject;
+    // A third part counts only as the value's last part.
+    const bool position = word[0] >= 'x';
+    double third = 0.0;
+    if (position && p.partCount == 3 && !keptNumber(p, 2, third)) return kReject;
     switch (word[0]) {
         case 'x': w.xGiven = 1; if (hasTarget) w.targetX = target; break;
         case 'y': w.yGiven = 1; if (hasTarget) w.targetY = target; break;
@@ -113,9 +128,7 @@ EarlierState takeValue(EarlierParse& p) {
         case 'w': w.wGiven = 1; if (hasTarget) w.w = target; break;
         default: return kReject;
     }
-    // A third part counts only as the value's last part.
-    if (parts.count == 3 && word[0] >= 'x') {
-        const double third = parseNumber(parts.part[2], parts.length[2]);
+    if (position && p.partCount == 3) {
         if (word[0] == 'x') w.thirdX = third;
         if (word[0] == 'y') w.thirdY = third;
         if (word[0] == 'z') w.thirdZ = third;
@@ -164,9 +177,7 @@ EarlierState readGroupWord(EarlierParse& p, char c) {
     } else {
         return kReject;
     }
-    p.valueLength = 0;
-    p.valueTooLong = false;
-    p.keepBlanks = p.wordLength == 6;
+    startValue(p);
     return kBracketValue;
 }
 
@@ -178,8 +189,7 @@ EarlierState readBracketValue(EarlierParse& p, char c) {
         startWord(p);
         return next;
     }
-    if (p.valueLength < kMoveTokenMax) p.value[p.valueLength++] = c;
-    else p.valueTooLong = true;
+    appendValue(p, c);
     return kBracketValue;
 }
 
@@ -198,10 +208,11 @@ int32_t parseMoveEarlier(const char* payload, MoveWords& words) {
     words.xGiven = words.yGiven = words.zGiven = 0;
     words.uGiven = words.vGiven = words.wGiven = 0;
 
-    EarlierParse p{words, {}, 0, false, {}, 0, false, false};
+    EarlierParse p{words, {}, 0, false, '\0', 0, {}, {}, {}};
     EarlierState state = kKindWord;
     for (const char* at = payload; *at != '\0'; ++at) {
-        if (isBlank(*at) && !(state == kBracketValue && p.keepBlanks)) continue;
+        // Blanks are kept in the value of "multax" alone, which is not read.
+        if (isBlank(*at)) continue;
         state = kEarlierStates[state](p, *at);
         if (state == kDone || state == kReject) break;
     }

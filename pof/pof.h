@@ -114,25 +114,6 @@ double parseNumber(const char* text, std::size_t length);
 bool parseShortDecimal(const char* text, const char* end, double& value, const char*& stop);
 
 // ---- Tokens of a move payload ----------------------------------------------
-// One token: short texts live in the entry itself, longer ones on the heap.
-inline constexpr std::size_t kInlineTokenMax = 47;
-struct TokenEntry {
-    char* heapText;  // null when the text is inline
-    uint32_t length;
-    char inlineText[kInlineTokenMax + 1];
-    const char* text() const { return heapText != nullptr ? heapText : inlineText; }
-};
-
-// The tokens of one payload. The first kTokenListStep entries are inline, so a
-// common move allocates nothing; beyond them the list grows on the heap in
-// steps of kTokenListStep.
-struct TokenList {
-    TokenEntry* entries;  // inlineEntries or a heap block
-    std::size_t count;
-    std::size_t capacity;
-    TokenEntry inlineEntries[kTokenListStep];
-};
-
 // One token as the scanner finds it: `length` characters at `text` inside the
 // payload, the offset of its first '[' (or SIZE_MAX for a plain token), and
 // whether a parenthesis or the end closed an open bracket value, which counts
@@ -143,31 +124,11 @@ struct MoveTokenView {
     std::size_t bracketAt;
     bool closeBracket;
 };
-// Takes one token; false stops the scan as a token that cannot be stored.
+// Takes one token; false stops the scan.
 using MoveTokenSink = bool (*)(void* context, const MoveTokenView& token);
 // Hands the tokens of `payload` to `sink` in order, copying nothing. False
 // when the sink refused a token.
 bool scanMoveTokens(const char* payload, MoveTokenSink sink, void* context);
-// True when the token's name and bracket value, ']' dropped, each fit
-// kMoveTokenMax characters.
-bool moveTokenFits(const MoveTokenView& token);
-
-void initTokenList(TokenList& list);
-void releaseTokenList(TokenList& list);
-// Fills `list` (which must be initialised and is emptied first) with the
-// tokens of `payload`. Returns their number; 0 when a token could not be
-// stored (its name or bracket value longer than kMoveTokenMax, or no memory),
-// and the list is then empty.
-std::size_t tokenizeMove(const char* payload, TokenList& list);
-
-// A token taken apart: name before the first '[', value after it, every ']'
-// dropped. Both fit kMoveTokenMax once tokenizeMove accepted the token.
-struct SplitToken {
-    char name[kMoveTokenMax + 1];
-    char value[kMoveTokenMax + 1];
-    int32_t bracketed;  // 1 when the token held a '['
-};
-void splitToken(const char* token, SplitToken& split);
 
 // ---- Set-up helpers ---------------------------------------------------------
 enum MatchMode : int { kFirstMatch = 0, kAllMatches = 1 };

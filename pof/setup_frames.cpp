@@ -141,10 +141,15 @@ ConfigNode* loadParameterFile(ConfigNode* config, const char* source) {
 }
 
 #ifndef POFREADER_REVISION_700
-// True when `ctx` is laid out as the POF cycle's record: the record itself or
-// a cycle built on it. The base cycle and its other children end at the shared
-// part and have no reference matrix. A looping parent chain counts as no.
+// True when `ctx` is laid out as the POF cycle's record. The read phase takes
+// any record that runs it for one, so a record holding that phase is one
+// here too: a host's copy of the record, whose parent is the base cycle, gets
+// its reference matrix like the record itself. So does a cycle built on the
+// record before its first run has filled its slots. The base cycle and its
+// other children end at the shared part and have no reference matrix. A
+// looping parent chain counts as no.
 bool hasPofPart(const CycleContext* ctx) {
+    if (ctx->mainPhase4 == readPofFile) return true;
     const CycleContext* pof = &pofCycleRecord.shared;
     const CycleContext* slow = ctx;
     const CycleContext* fast = ctx;

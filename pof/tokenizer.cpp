@@ -1,20 +1,16 @@
-// The tokenizer of move payloads and the splitting of a token into name and
-// bracket value.
+// The tokenizer of move payloads.
 //
 // Tokens are separated by blanks and tabs; "(" and ")" are tokens of their
 // own; inside a bracket value blanks are kept and a parenthesis closes the
-// value as if "]" stood before it. A token whose name or value would not fit
-// kMoveTokenMax characters cannot be stored, and then the whole payload counts
-// as having no tokens, so the move is dropped rather than read from a cut word.
+// value as if "]" stood before it. Tokens have no length bound here: the
+// parser bounds what it converts.
 //
 // The scanner hands each token to a sink as a view into the payload; nothing
 // is copied on the way. Each mode takes its whole run of characters at once,
 // so the mode table is consulted once per token part, not once per character.
 #include <array>
-#include <cstring>
 #include <iterator>
 
-#include "common/common.h"
 #include "common/limits.h"
 #include "pof/pof.h"
 
@@ -106,53 +102,6 @@ constexpr ModeFn kTokenizerModes[] = {
 };
 static_assert(std::size(kTokenizerModes) == 3);
 
-// ---- The token list: copies of the tokens, for callers that keep them.
-
-bool appendToken(TokenList& list, const MoveTokenView& token) {
-    if (!moveTokenFits(token)) return false;
-
-    if (list.count == list.capacity) {
-        const std::size_t capacity = list.capacity + kTokenListStep;
-        TokenEntry* grown;
-        if (list.entries == list.inlineEntries) {
-            grown = static_cast<TokenEntry*>(memAllocZero(capacity * sizeof(TokenEntry)));
-            if (grown != nullptr)
-                std::memcpy(grown, list.inlineEntries, list.count * sizeof(TokenEntry));
-        } else {
-            grown = static_cast<TokenEntry*>(
-                memResize(list.entries, capacity * sizeof(TokenEntry)));
-        }
-        if (grown == nullptr) return false;
-        list.entries = grown;
-        list.capacity = capacity;
-    }
-
-    TokenEntry& entry = list.entries[list.count];
-    const std::size_t total = token.length + (token.closeBracket ? 1 : 0);
-    char* target = entry.inlineText;
-    entry.heapText = nullptr;
-    if (total > kInlineTokenMax) {
-        target = static_cast<char*>(memAllocZero(total + 1));
-        if (target == nullptr) return false;
-        entry.heapText = target;
-    }
-    std::memcpy(target, token.text, token.length);
-    if (token.closeBracket) target[token.length] = ']';
-    target[total] = '\0';
-    entry.length = static_cast<uint32_t>(total);
-    ++list.count;
-    return true;
-}
-
-bool appendToList(void* context, const MoveTokenView& token) {
-    return appendToken(*static_cast<TokenList*>(context), token);
-}
-
-void clearTokens(TokenList& list) {
-    for (std::size_t i = 0; i < list.count; ++i) memRelease(list.entries[i].heapText);
-    list.count = 0;
-}
-
 }  // namespace
 
 bool scanMoveTokens(const char* payload, MoveTokenSink sink, void* context) {
@@ -166,63 +115,6 @@ bool scanMoveTokens(const char* payload, MoveTokenSink sink, void* context) {
     // A word in progress at the end: inWord and inBrackets stop at the NUL
     // only after emitting it, so only an unstarted word remains here.
     return true;
-}
-
-bool moveTokenFits(const MoveTokenView& token) {
-    // Name and value as the split sees them: ']' dropped. A token that short
-    // cannot exceed either bound, so only long ones are counted.
-    if (token.length <= kMoveTokenMax) return true;
-    std::size_t nameLength = 0, valueLength = 0;
-    bool inValue = false;
-    for (std::size_t i = 0; i < token.length; ++i) {
-        if (token.text[i] == ']') continue;
-        if (!inValue && token.text[i] == '[') {
-            inValue = true;
-            continue;
-        }
-        ++(inValue ? valueLength : nameLength);
-    }
-    return nameLength <= kMoveTokenMax && valueLength <= kMoveTokenMax;
-}
-
-void initTokenList(TokenList& list) {
-    list.entries = list.inlineEntries;
-    list.count = 0;
-    list.capacity = kTokenListStep;
-}
-
-void releaseTokenList(TokenList& list) {
-    clearTokens(list);
-    if (list.entries != list.inlineEntries) memRelease(list.entries);
-    initTokenList(list);
-}
-
-std::size_t tokenizeMove(const char* payload, TokenList& list) {
-    clearTokens(list);
-    if (!scanMoveTokens(payload, appendToList, &list)) {
-        releaseTokenList(list);
-        return 0;
-    }
-    return list.count;
-}
-
-void splitToken(const char* token, SplitToken& split) {
-    std::size_t nameLength = 0, valueLength = 0;
-    split.bracketed = 0;
-    for (const char* at = token; *at != '\0'; ++at) {
-        if (*at == ']') continue;
-        if (!split.bracketed && *at == '[') {
-            split.bracketed = 1;
-            continue;
-        }
-        if (split.bracketed) {
-            if (valueLength < kMoveTokenMax) split.value[valueLength++] = *at;
-        } else {
-            if (nameLength < kMoveTokenMax) split.name[nameLength++] = *at;
-        }
-    }
-    split.name[nameLength] = '\0';
-    split.value[valueLength] = '\0';
 }
 
 }  // namespace pofreader

@@ -515,14 +515,15 @@ int valueText(std::FILE* source) {
                 if (!storeChar(code % 256)) return fail(kErrorMemory);
                 continue;
             }
+            // Pending digits store nothing yet, so before the value has
+            // begun whitespace is skipped there too and the digits go on.
+            if (!tokenBegun() && isWhitespace(c)) continue;
             if (digits > 0) {
                 // The escape ends here; this character is read as usual.
                 escape = false;
                 if (!storeChar(code % 256)) return fail(kErrorMemory);
             } else if (isEnd(c)) {
                 escape = false;
-            } else if (!tokenBegun() && isWhitespace(c)) {
-                continue;  // skipped, the escape stays open
             } else {
                 escape = false;
                 if (!storeChar(c)) return fail(kErrorMemory);

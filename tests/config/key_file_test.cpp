@@ -60,6 +60,8 @@ const KeyFileCase kCases[] = {
     {"';' directly after bare value", "m := 4;note\n", {{"m", "4"}}},
     {"bare continuation", "n := ab > ; c\n   cd\n", {{"n", "abcd"}}},
     {"continuation to quoted", "o := ab >\n \"c d\"\n", {{"o", "abc d"}}},
+    {"continued line ends in a comment", "a := b >\n  c ; note\nd := e\n", {{"a", "bc"}, {"d", "e"}}},
+    {"continued line ends in a blank", "a := b >\n  c \nd := e\n", {{"a", "bc"}, {"d", "e"}}},
     {"escapes b n r and other", "p := \"\\b\\n\\r\\q\"\n", {{"p", "\b\n\rq"}}},
     {"backslash at line end", "q := \"ab\\\nr := 1\n", {{"q", "ab"}, {"r", "1"}}},
     {"unterminated quoted value", "s := \"ab\nt := 1\n", {{"s", "ab"}, {"t", "1"}}},

@@ -12,6 +12,7 @@
 
 #include "common/limits.h"
 #include "pof/pof.h"
+#include "support/move_tokens.h"
 
 namespace {
 
@@ -27,15 +28,17 @@ int32_t kindOfWord(const char* word, int32_t kind) {
     }
 }
 
-// One axis word, read from copies of its parts.
+// One axis word, read from copies of its parts; only a part that is
+// converted (x, y, z: second and third; u, v, w: second) is bounded.
 bool takeAxis(char axis, const std::string& value, MoveWords& words) {
     std::string parts[3];
     int count = 0;
     std::size_t start = 0;
+    const int converted = std::strchr("xyz", axis) != nullptr ? 2 : 1;
     for (;;) {
         const std::size_t slash = value.find('/', start);
         parts[count] = value.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (parts[count].size() > kMovePartMax) return false;
+        if (count >= 1 && count <= converted && parts[count].size() > kMovePartMax) return false;
         ++count;
         if (slash == std::string::npos || count == 3) break;
         start = slash + 1;
@@ -63,29 +66,27 @@ bool takeAxis(char axis, const std::string& value, MoveWords& words) {
 int32_t referenceParse(const char* payload, MoveWords& words) {
     words.kind = kKindNone;
     words.xGiven = words.yGiven = words.zGiven = words.uGiven = words.vGiven = words.wGiven = 0;
-    TokenList tokens;
-    initTokenList(tokens);
-    const std::size_t count = tokenizeMove(payload, tokens);
+    const MoveWords preset = words;
     bool inGroup = false, readable = true;
-    SplitToken split;
-    for (std::size_t i = 0; i < count && readable; ++i) {
-        splitToken(tokens.entries[i].text(), split);
-        const std::string name = split.name, value = split.value;
+    for (const std::string& token : testing_support::tokenizeMove(payload)) {
+        const testing_support::SplitToken split = testing_support::splitToken(token);
+        const std::string& name = split.name;
+        const std::string& value = split.value;
         if (!split.bracketed) {
             if (name == "(") inGroup = true;
             else if (name == ")") inGroup = false;
-            else words.kind = kindOfWord(split.name, words.kind);
+            else words.kind = kindOfWord(name.c_str(), words.kind);
         } else if (!inGroup) {
-            words.kind = kindOfWord(split.name, words.kind);
+            words.kind = kindOfWord(name.c_str(), words.kind);
         } else if (name == "o") {
             if (words.kind == kKindArcOpen && value == "-") words.kind = kKindArcMinus;
             else if (words.kind == kKindArcOpen && value == "+") words.kind = kKindArcPlus;
         } else if (name.size() == 1 && std::strchr("xyzuvw", name[0]) != nullptr) {
             readable = takeAxis(name[0], value, words);
         }
+        if (!readable) break;
     }
-    releaseTokenList(tokens);
-    if (!readable) words.kind = kKindNone;
+    if (!readable) words = preset;  // an unreadable record changes nothing
     return words.kind;
 }
 
@@ -140,13 +141,16 @@ TEST(MoveWalk, LongTokensAndPartsEqualTheGrammar) {
     const std::string cases[] = {
         "oL ( x[/" + long79 + "] )",
         "oL ( x[/" + long80 + "] y[/2] )",
-        "oL ( y[/2] x[/" + long80 + "] " + long256 + " )",  // part too long, then a token too long
+        "oL ( y[/2] x[/" + long80 + "] " + long256 + " )",  // part too long, then a long token
         "oL ( y[/2] " + long255 + "[1] )",
         "oL ( y[/2] " + long256 + "[1] )",
         "oL ( y[/2] m[" + long256 + "] )",
         "oL ( y[/2] m[" + long255 + "]]]] )",
         "oL ( x]][/1] ]y[/2] )]",
         "oA ( o[-] o]][+] x[/1/2/3/4] )",
+        "oL ( x[" + long256 + "/5] u[/1/" + long80 + "] z[/1/2/" + long256 + "] )",
+        "oL ( x[/1/" + long80 + "] )",
+        "oL ( " + std::string(300, ']') + "y[/2] " + long256 + "]q[1] )",
     };
     for (const std::string& payload : cases) expectSame(payload);
 }

@@ -10,6 +10,7 @@
 #include "common/common.h"
 #include "common/limits.h"
 #include "pof/pof.h"
+#include "support/move_tokens.h"
 
 using namespace pofreader;
 
@@ -18,13 +19,9 @@ namespace {
 // ---- Tokenizer ---------------------------------------------------------------
 
 std::string tokens(const std::string& payload) {
-    TokenList list;
-    initTokenList(list);
-    const std::size_t count = tokenizeMove(payload.c_str(), list);
-    EXPECT_EQ(count, list.count);
     std::string joined;
-    for (std::size_t i = 0; i < list.count; ++i) joined += std::string(i ? "|" : "") + list.entries[i].text();
-    releaseTokenList(list);
+    for (const std::string& token : testing_support::tokenizeMove(payload.c_str()))
+        joined += (joined.empty() ? "" : "|") + token;
     return joined;
 }
 
@@ -53,49 +50,20 @@ TEST(Tokenizer, ThreeModes) {
     }
 }
 
-TEST(Tokenizer, GrowsBeyondTheInlineEntriesAndLongTokens) {
-    std::string payload, expected;
-    for (int i = 0; i < 40; ++i) {
-        payload += "w" + std::to_string(i) + " ";
-        expected += (i ? "|w" : "w") + std::to_string(i);
-    }
-    const std::string longWord(200, 'q');
-    payload += longWord;
-    expected += "|" + longWord;
-    EXPECT_EQ(tokens(payload), expected);
-}
-
-TEST(Tokenizer, TokenThatCannotBeStoredEmptiesTheList) {
-    const std::string name255(kMoveTokenMax, 'n'), value255(kMoveTokenMax, 'v');
-    EXPECT_EQ(tokens(name255 + "[" + value255 + "]"), name255 + "[" + value255 + "]");
-    EXPECT_EQ(tokens("oL ( " + name255 + "n[1] )"), "");
-    EXPECT_EQ(tokens("oL ( x[" + value255 + "v] )"), "");
-    // ']' characters do not count: they are dropped when the token is split.
-    EXPECT_NE(tokens("x[" + value255 + "]]]"), "");
-
-    // Allocation failure while growing: no tokens, nothing leaked.
-    std::string many;
-    for (int i = 0; i < 30; ++i) many += "a ";
-    memInjectFailure(1);
-    EXPECT_EQ(tokens(many), "");
-    memInjectFailure(0);
-}
-
 TEST(Tokenizer, SplitToken) {
     const struct {
         const char* token;
         const char* name;
         const char* value;
-        int bracketed;
+        bool bracketed;
     } cases[] = {
         {"x[0/10]", "x", "0/10", 1}, {"oL", "oL", "", 0},   {"(", "(", "", 0},
         {"a]b[c]d]", "ab", "cd", 1}, {"x[a[b]", "x", "a[b", 1}, {"[v]", "", "v", 1},
     };
     for (const auto& c : cases) {
-        SplitToken split;
-        splitToken(c.token, split);
-        EXPECT_STREQ(split.name, c.name) << c.token;
-        EXPECT_STREQ(split.value, c.value) << c.token;
+        const testing_support::SplitToken split = testing_support::splitToken(c.token);
+        EXPECT_EQ(split.name, c.name) << c.token;
+        EXPECT_EQ(split.value, c.value) << c.token;
         EXPECT_EQ(split.bracketed, c.bracketed) << c.token;
     }
 }
@@ -157,6 +125,8 @@ void checkGrammar(int32_t (*parse)(const char*, MoveWords&), const std::vector<G
 
 const std::string kPart79 = std::string(kMovePartMax - 1, '0') + "2";  // reads as 2
 const std::string kValue255(kMoveTokenMax, 'a');
+const std::string kLong(300, 'a');   // over every bound; text without effect
+const std::string kDigits90(90, '7');
 
 TEST(MoveGrammar, CurrentRevision) {
     checkGrammar(parseMoveTokens, {
@@ -191,11 +161,21 @@ TEST(MoveGrammar, CurrentRevision) {
         {"oL ( x[/1 )", "k1 x+1|1"},
         {"oA ( o[-]x[/1] )", "k2 x+1|1"},
         {"oL ( q[/1] X[/1] xx[/1] )", "k1"},
+        {"oL\t(x[/1] y[/2])", "k1 x+1|1 y+2|2"},
+        // Only a converted part is bounded; text without effect is passed over.
         {"oL ( x[/" + kPart79 + "] )", "k1 x+2|2"},
         {"oL ( x[/" + kPart79 + "1] )", "k-1"},
-        {"oL ( x[" + kPart79 + "1/1] )", "k-1"},
+        {"oL ( x[/1/" + kPart79 + "] )", "k1 x+1|2"},
+        {"oL ( x[/1/" + kPart79 + "1] )", "k-1"},
+        {"oL ( x[" + kPart79 + "1/1] )", "k1 x+1|1"},
+        {"oL ( x[" + kDigits90 + "/5] )", "k1 x+5|5"},
+        {"oL ( z[/1/2/" + kLong + "] u[/1/" + kLong + "] )", "k1 z+1|2 u+1"},
         {"oL ( multax[" + kValue255 + "] )", "k1"},
-        {"oL ( multax[" + kValue255 + "a] )", "k-1"},
+        {"oL ( multax[" + kLong + "] x[/6] )", "k1 x+6|6"},
+        {"oL ( q[" + kLong + "] x[/8] )", "k1 x+8|8"},
+        {"oL ( " + kLong + "[1] " + kLong + "]x[2] y[/3] )", "k1 y+3|3"},
+        {"oL[" + kLong + "] ( y[/9] )", "k1 y+9|9"},
+        {"oA ( o[-" + kLong + "] )", "k-2"},
     });
 }
 
@@ -232,10 +212,18 @@ TEST(MoveGrammar, EarlierRevision) {
         {"oLx", "k-1"},
         {"", "k-1"},
         {"(x[/1])", "k-1"},
+        {"oL ( multaxz[0] x[/3] )", "k-1"},  // neither one nor six letters
+        {"oL ( abcdefg[1] )", "k-1"},
+        // Only a converted part is bounded; text without effect is passed over.
         {"oL ( x[/" + kPart79 + "] )", "k1 x+2|1"},
         {"oL ( x[/" + kPart79 + "1] )", "k-1"},
-        {"oL ( multax[" + kValue255 + "] )", "k1"},
-        {"oL ( multax[" + kValue255 + "a] )", "k-1"},
+        {"oL ( x[/1/" + kPart79 + "1] )", "k-1"},
+        {"oL ( x[/1/" + kPart79 + "1/4] )", "k1 x+1|1"},  // a third part not last
+        {"oL ( x[" + kDigits90 + "/5] )", "k1 x+5|1"},
+        {"oL ( u[/1/" + kLong + "] )", "k1 u+1"},
+        {"oL ( multax[" + kLong + "] x[/6] )", "k1 x+6|1"},
+        {"oL[" + kLong + "] ( y[/9] )", "k1 y+9|2"},
+        {"oA ( o[-" + kLong + "] )", "k2"},
     });
 }
 

@@ -2,8 +2,9 @@
 // it, in one table. Each row measures what a text of the given length
 // becomes at the boundary where it enters: how much of it is kept, or whether
 // it is refused. Up to the limit a text is kept whole; past it the row says
-// whether the text is cut to the limit, refused, or changes nothing at all
-// (bounds that only guard a buffer). The sanitizer build proves that no
+// whether the text is cut to the limit, refused, still taken whole (text
+// without effect, passed over), or changes nothing at all (bounds that only
+// guard a buffer). The sanitizer build proves that no
 // length writes outside its buffer.
 #include <gtest/gtest.h>
 
@@ -54,7 +55,7 @@ void PrintTo(const Observed& o, std::ostream* out) {
 constexpr Observed kRefused{false, 0};
 Observed kept(std::size_t length) { return {true, length}; }
 
-enum class Past { Cut, Refused, Unchanged };
+enum class Past { Cut, Refused, Whole, Unchanged };
 
 enum RunsIn { kBoth, kCurrentOnly, kEarlierOnly, kUnsanitizedOnly };
 
@@ -228,13 +229,18 @@ Observed payload(std::size_t length) {
     std::fclose(stream);
     return type == 2 && nextIntact ? kept(std::strlen(buffer)) : kRefused;
 }
+// Text without effect: the move is delivered, the word after it read.
 Observed moveTokenName(std::size_t length) {
-    const auto d = firstMove(runPof("31:oL ( x[/1] " + std::string(length, 'q') + "[1] )\n"));
-    return d ? kept(length) : kRefused;
+    const auto d = firstMove(runPof("31:oL ( " + std::string(length, 'q') + "[1] x[/1] )\n"));
+    return d && d->record.body.move.xGiven == 1 ? kept(length) : kRefused;
 }
 Observed moveBracketValue(std::size_t length) {
-    const auto d = firstMove(runPof("31:oL ( x[/1] multax[" + std::string(length, 'a') + "] )\n"));
-    return d ? kept(length) : kRefused;
+    const auto d = firstMove(runPof("31:oL ( multax[" + std::string(length, 'a') + "] x[/1] )\n"));
+    return d && d->record.body.move.xGiven == 1 ? kept(length) : kRefused;
+}
+Observed moveFirstPart(std::size_t length) {
+    const auto d = firstMove(runPof("31:oL ( x[" + std::string(length, '9') + "/5] )\n"));
+    return d && d->record.body.move.targetX == 5 ? kept(length) : kRefused;
 }
 Observed movePart(std::size_t length) {
     const auto d = firstMove(runPof("31:oL ( x[/" + powerOfTen(length) + "] )\n"));
@@ -375,8 +381,9 @@ const Bound kBounds[] = {
     {"transformation name through a run", kSplitNameSize - 1, Past::Cut, transformationName},
     {"POF payload", static_cast<std::size_t>(kPayloadLimit), Past::Cut, payload},
     {"record number digits", static_cast<std::size_t>(kRecordDigitsMax), Past::Refused, recordDigits},
-    {"move token name", kMoveTokenMax, Past::Refused, moveTokenName, kCurrentOnly},
-    {"move bracket value", kMoveTokenMax, Past::Refused, moveBracketValue},
+    {"move token name", kMoveTokenMax, Past::Whole, moveTokenName, kCurrentOnly},
+    {"move bracket value", kMoveTokenMax, Past::Whole, moveBracketValue},
+    {"move first value part", kMovePartMax, Past::Whole, moveFirstPart},
     {"move value part", kMovePartMax, Past::Refused, movePart},
     {"key-file value", kKeyFileTokenMax, Past::Refused, keyFileValue},
     {"key-file name", kKeyFileTokenMax, Past::Refused, keyFileName},
@@ -422,6 +429,11 @@ TEST_P(Bounds, LimitMinusOneLimitAndPast) {
         EXPECT_EQ(below, kept(bound.limit - 1));
         EXPECT_EQ(at, kept(bound.limit));
         EXPECT_EQ(past, bound.past == Past::Cut ? kept(bound.limit) : kRefused);
+        break;
+    case Past::Whole:
+        EXPECT_EQ(below, kept(bound.limit - 1));
+        EXPECT_EQ(at, kept(bound.limit));
+        EXPECT_EQ(past, kept(bound.limit + 1));
         break;
     case Past::Unchanged:
         EXPECT_EQ(at.accepted, below.accepted);

@@ -72,9 +72,10 @@ struct Outcome {
     std::vector<Delivery> deliveries;
 };
 
-// One run of the POF cycle. The lists exist only during the run, so the host's
-// function walks them when the configuration report's first signal arrives.
-Outcome runCycle(const std::vector<std::string>& args) {
+// One run of the POF cycle, or of `record` when given. The lists exist only
+// during the run, so the host's function walks them when the configuration
+// report's first signal arrives.
+Outcome runCycle(const std::vector<std::string>& args, CycleContext* record = nullptr) {
     RecordingHost host;
     Outcome outcome;
     host.onDelivery = [&outcome](CycleContext* ctx, const Delivery& delivery) {
@@ -85,8 +86,8 @@ Outcome runCycle(const std::vector<std::string>& args) {
         outcome.config = walk(ctx->config);
         outcome.cfgEntries = walk(ctx->cfgEntries);
     };
-    outcome.result = revisionLibrary().run(args, host.callbacks());
-    CycleContext* ctx = revisionLibrary().getCycle();
+    outcome.result = revisionLibrary().run(args, host.callbacks(), record);
+    CycleContext* ctx = record != nullptr ? record : revisionLibrary().getCycle();
     outcome.frame = ctx->frameMatrix;
     outcome.tool = ctx->toolMatrix;
 #ifndef POFREADER_REVISION_700
@@ -145,6 +146,27 @@ TEST_F(SetupRun, FramesFromTheParameterFile) {
         SCOPED_TRACE(c.title);
         dir.write("job.pcf", c.parameters);
         const Outcome outcome = runCycle({"-Sjob"});
+        EXPECT_EQ(outcome.result, 1);
+        EXPECT_TRUE(framesNear(outcome.frame, c.frame));
+        EXPECT_TRUE(framesNear(outcome.tool, c.tool));
+#ifndef POFREADER_REVISION_700
+        EXPECT_TRUE(framesNear(outcome.reference, c.reference));
+#endif
+    }
+}
+
+// A host may run its own copy of the record; the copy has the POF layout and
+// gets every matrix the record itself gets, whatever it held before.
+TEST_F(SetupRun, HostCopyOfTheRecordGetsTheSameFrames) {
+    for (const FrameCase& c : kFrameCases) {
+        SCOPED_TRACE(c.title);
+        dir.write("job.pcf", c.parameters);
+        PofCycleContext copy = *reinterpret_cast<PofCycleContext*>(revisionLibrary().getCycle());
+        copy.shared.frameMatrix = copy.shared.toolMatrix = FrameMatrix{};
+#ifndef POFREADER_REVISION_700
+        copy.referenceMatrix = FrameMatrix{};
+#endif
+        const Outcome outcome = runCycle({"-Sjob"}, &copy.shared);
         EXPECT_EQ(outcome.result, 1);
         EXPECT_TRUE(framesNear(outcome.frame, c.frame));
         EXPECT_TRUE(framesNear(outcome.tool, c.tool));
