@@ -38,6 +38,7 @@ struct PofRecordReader {
     const char* at;      // the next unread byte of the block
     const char* end;     // the end of what the block holds
     bool ended;          // end of file, read error or control-Z: final
+    int length;          // payload bytes of the last record returned
     char* owned;
     char inlineBlock[kRecordInlineBlockSize + 1];
 };
@@ -58,6 +59,7 @@ struct PofReaderState {
 #endif
     double x, y, z;  // target of the last move sent
     double u, v, w;  // tool axis of the last move sent
+    std::size_t payloadLength;  // bytes of the record being handled, 0 if not known
     // The record every handler fills and sends: zeroed once per read phase and
     // reused, each handler writing only the fields of its form.
     SignalRecord* record;
@@ -99,7 +101,9 @@ struct MoveWords {
 // Parses a move payload into `words`, whose values the handler has preset.
 // Returns the kind. parseMove uses the grammar of the revision being built;
 // both grammars are always compiled so that each can be tested on its own.
-int32_t parseMove(const char* payload, MoveWords& words);
+// `length` counts the payload's bytes as read (any NUL among them ends it);
+// 0 when not known, and the terminator is sought.
+int32_t parseMove(const char* payload, std::size_t length, MoveWords& words);
 int32_t parseMoveTokens(const char* payload, MoveWords& words);  // current revision
 int32_t parseMoveEarlier(const char* payload, MoveWords& words); // revision 7.00
 
@@ -112,23 +116,6 @@ double parseNumber(const char* text, std::size_t length);
 // the value and the first character not taken in `stop`; false when
 // parseNumber's general rule must decide.
 bool parseShortDecimal(const char* text, const char* end, double& value, const char*& stop);
-
-// ---- Tokens of a move payload ----------------------------------------------
-// One token as the scanner finds it: `length` characters at `text` inside the
-// payload, the offset of its first '[' (or SIZE_MAX for a plain token), and
-// whether a parenthesis or the end closed an open bracket value, which counts
-// as a "]" after the text.
-struct MoveTokenView {
-    const char* text;
-    std::size_t length;
-    std::size_t bracketAt;
-    bool closeBracket;
-};
-// Takes one token; false stops the scan.
-using MoveTokenSink = bool (*)(void* context, const MoveTokenView& token);
-// Hands the tokens of `payload` to `sink` in order, copying nothing. False
-// when the sink refused a token.
-bool scanMoveTokens(const char* payload, MoveTokenSink sink, void* context);
 
 // ---- Set-up helpers ---------------------------------------------------------
 enum MatchMode : int { kFirstMatch = 0, kAllMatches = 1 };

@@ -102,6 +102,7 @@ int readPofFile(CycleContext* ctx) {
         for (;;) {
             const int type = readPofRecord(reader, payload, kPayloadLimit);
             if (type < 0) break;
+            state.payloadLength = static_cast<std::size_t>(reader.length);
             if (RecordHandlerFn handler = recordHandler(type)) handler(payload, state);
         }
         closeRecordReader(reader);

@@ -1,5 +1,5 @@
 // The move grammar's stored tokens, read plainly: the reference that the
-// parser's walk over the scanner's views is checked against.
+// one-pass parser is checked against.
 #pragma once
 
 #include <string>
@@ -10,8 +10,8 @@ namespace testing_support {
 // The tokens of one payload, copied.
 using TokenList = std::vector<std::string>;
 
-// The tokens of `payload` as the scanner finds them, an open bracket value
-// closed with "]", at any length.
+// The tokens of `payload`, an open bracket value closed with "]", at any
+// length.
 TokenList tokenizeMove(const char* payload);
 
 // A token taken apart: name before the first '[', value after it, every ']'
