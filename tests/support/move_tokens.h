@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "pof/pof.h"
+
 namespace testing_support {
 
 // The tokens of one payload, copied.
@@ -22,5 +24,9 @@ struct SplitToken {
     bool bracketed = false;  // the token held a '['
 };
 SplitToken splitToken(const std::string& token);
+
+// The current revision's move grammar read plainly over the stored tokens,
+// with the parser's contract: the kind, and the words from their preset.
+int32_t parseMoveReference(const char* payload, pofreader::MoveWords& words);
 
 }  // namespace testing_support
