@@ -148,11 +148,10 @@ inline __attribute__((always_inline)) const char* takeDigits(const char* at, con
 
 bool parseShortDecimal(const char* at, const char* end, double& value, const char*& stop) {
     if (at == end || isWhite(*at)) return false;
-    bool negative = false;
-    if (*at == '+' || *at == '-') {
-        negative = *at == '-';
-        ++at;
-    }
+    // Signs come and go at random in a toolpath: no branch on them, here or
+    // at the end, that the processor would guess wrong half the time.
+    const bool negative = *at == '-';
+    at += negative || *at == '+';
     // At most 19 digits in all fit the mantissa whatever they are; longer
     // runs (even of leading zeros) are left to the general rule.
     uint64_t mantissa = 0;
@@ -169,8 +168,11 @@ bool parseShortDecimal(const char* at, const char* end, double& value, const cha
     if (digits == 0 || digits > kGatheredDigitsMax) return false;
     if (at < end && (*at == 'e' || *at == 'E')) return false;
     if (mantissa > kExactMantissaMax || fractionDigits > kExactPowerMax) return false;
-    value = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
-    if (negative) value = -value;
+    const double magnitude = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
+    uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    bits ^= static_cast<uint64_t>(negative) << 63;
+    std::memcpy(&value, &bits, sizeof value);
     stop = at;
     return true;
 }
