@@ -83,6 +83,23 @@ struct Job {
         ++stats.straight;
     }
 
+    // Every coordinate and the tool axis, with more digits, as a five-axis
+    // finishing path writes them.
+    void multiAxisStraight() {
+        char text[320];
+        x += random.step(2);
+        y += random.step(2);
+        z += random.step(1);
+        clamp();
+        const double a = random.step(0.6), b = random.step(0.6);
+        const double c = std::sqrt(1.0 - a * a - b * b);
+        const int n = std::snprintf(text, sizeof text,
+                                    "31:%s ( x[/%.4f] y[/%.4f] z[/%.4f] u[/%.7f] v[/%.7f] w[/%.7f] )\n",
+                                    random.below(50) == 0 ? "oM" : "oL", x, y, z, a, b, c);
+        line(text, n);
+        ++stats.straight;
+    }
+
     // An arc around a centre near the position; a third of them ramp in z.
     void arc() {
         char text[256];
@@ -188,12 +205,24 @@ bool writeJob(const std::string& dir, const std::string& name, const JobSize& si
     Job job(size.seed, pof);
     while (!job.done(size)) {
         const unsigned pick = job.random.below(1000);
-        if (pick < 850) job.straight();
-        else if (pick < 920) job.arc();
-        else if (pick < 940) job.event();
-        else if (pick < 955) job.textRecord();
-        else if (pick < 970) job.transform();
-        else job.tool();
+        if (size.mix == JobMix::tools) {
+            job.tool();
+            if (job.stats.tools >= size.moves) break;
+        } else if (size.mix == JobMix::multiAxis) {
+            if (pick < 890) job.multiAxisStraight();
+            else if (pick < 990) job.arc();
+            else if (pick < 993) job.event();
+            else if (pick < 996) job.textRecord();
+            else if (pick < 998) job.transform();
+            else job.tool();
+        } else {
+            if (pick < 850) job.straight();
+            else if (pick < 920) job.arc();
+            else if (pick < 940) job.event();
+            else if (pick < 955) job.textRecord();
+            else if (pick < 970) job.transform();
+            else job.tool();
+        }
     }
     const bool written = std::ferror(pof) == 0;
     if (std::fclose(pof) != 0 || !written) return false;
@@ -226,6 +255,22 @@ bool writeLineFile(const std::string& path, long lines, uint64_t seed) {
         std::fprintf(file, "*NCKO_%ld   %.3f %.3f %.3f   # line %ld\r\n", i, random.step(500),
                      random.step(500), random.step(500), i);
     return std::fclose(file) == 0;
+}
+
+bool parseJobMix(const std::string& name, JobMix& mix) {
+    if (name == "standard") mix = JobMix::standard;
+    else if (name == "multiaxis") mix = JobMix::multiAxis;
+    else if (name == "tools") mix = JobMix::tools;
+    else return false;
+    return true;
+}
+
+const char* jobMixName(JobMix mix) {
+    switch (mix) {
+        case JobMix::multiAxis: return "multiaxis";
+        case JobMix::tools: return "tools";
+        default: return "standard";
+    }
 }
 
 }  // namespace pofbench

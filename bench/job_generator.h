@@ -7,8 +7,22 @@
 
 namespace pofbench {
 
+// The record mixes a job can be written with.
+enum class JobMix {
+    // About 85% straight moves (x/y/z, a fifth of them with u/v/w), 7% arcs,
+    // 5% event, text and transformation records, 3% tool records in qDX notation.
+    standard,
+    // Five-axis finishing: long straight moves of all three coordinates with
+    // the tool axis on every one, 10% arcs, 1% other records.
+    multiAxis,
+    // Tool records in qDX notation only, `moves` of them: the notation reader
+    // through a whole run.
+    tools,
+};
+
 struct JobSize {
     uint64_t seed = 1;
+    JobMix mix = JobMix::standard;
     long moves = 0;         // stop after this many type-31 records (0: no bound)
     long long bytes = 0;    // or once the toolpath holds this many bytes (0: no bound)
 };
@@ -26,10 +40,8 @@ struct JobStats {
 };
 
 // Writes `<dir>/<name>.pof` and the parameter file `<dir>/<name>.pcf` naming
-// it (toolpath := "<name>.pof", relative to the run's directory). The record
-// mix: about 85% straight moves (x/y/z, a fifth of them with u/v/w), 7% arcs,
-// 5% event, text and transformation records, 3% tool records in qDX notation.
-// False when a file cannot be written.
+// it (toolpath := "<name>.pof", relative to the run's directory), with the
+// record mix `size.mix`. False when a file cannot be written.
 bool writeJob(const std::string& dir, const std::string& name, const JobSize& size,
               JobStats* stats);
 
@@ -38,5 +50,9 @@ bool writeJob(const std::string& dir, const std::string& name, const JobSize& si
 // would run on into the next line's entry), for the configuration loaders.
 bool writeKeyFile(const std::string& path, long entries, uint64_t seed);
 bool writeLineFile(const std::string& path, long lines, uint64_t seed);
+
+// "standard", "multiaxis" or "tools"; false for any other name.
+bool parseJobMix(const std::string& name, JobMix& mix);
+const char* jobMixName(JobMix mix);
 
 }  // namespace pofbench

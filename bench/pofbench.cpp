@@ -1,7 +1,13 @@
 // pofbench: the read speed of the cycle against the byte-reading floor, on one
 // generated job, in one process, printed as a table.
 //
-//   pofbench [--moves N] [--seed S] [--reps R] [--scale | --no-scale] [--keep]
+//   pofbench [--moves N] [--seed S] [--reps R] [--mix standard|multiaxis|tools]
+//            [--baseline LIBRARY] [--scale | --no-scale] [--keep]
+//
+// --baseline loads a second build of the cycle (a libpofreader.so, with its
+// libpofreader-7.00.so beside it), times it interleaved with this build on the
+// same jobs and prints the speed-up. Whole runs use two job mixes unless --mix
+// names one.
 //
 // Times are CPU time of the measuring thread (user and system, so the kernel's
 // copying of file pages counts), the best of R repetitions: the file is in the
@@ -110,13 +116,14 @@ long countLinesFgetc(const char* path) {
     return lines;
 }
 
+// As tight as a byte loop over stdio gets: one lock for the file, one
+// branch-free counter.
 long countLinesUnlocked(const char* path) {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) return -1;
     long lines = 0;
     flockfile(file);
-    for (int c; (c = getc_unlocked(file)) != EOF;)
-        if (c == '\n') ++lines;
+    for (int c; (c = getc_unlocked(file)) != EOF;) lines += c == '\n';
     funlockfile(file);
     std::fclose(file);
     return lines;
@@ -185,15 +192,20 @@ long countNodes(ConfigNode* list) {
 
 // ---- The table ----------------------------------------------------------------
 void printHeader() {
-    std::printf("%-46s %9s %9s %9s %9s %8s\n", "benchmark", "cpu ms", "wall ms", "MB/s",
+    std::printf("%-50s %9s %9s %9s %9s %8s\n", "benchmark", "cpu ms", "wall ms", "MB/s",
                 "krec/s", "x floor");
 }
 
+// `floor` is the tight getc_unlocked loop's time; 0 leaves the column empty.
 void printRow(const char* name, const Timing& t, long long bytes, long records, double floor) {
-    std::printf("%-46s %9.1f %9.1f %9.1f %9.0f", name, t.cpu * 1e3, t.wall * 1e3,
+    std::printf("%-50s %9.1f %9.1f %9.1f %9.0f", name, t.cpu * 1e3, t.wall * 1e3,
                 static_cast<double>(bytes) / 1e6 / t.cpu, static_cast<double>(records) / 1e3 / t.cpu);
     if (floor > 0) std::printf(" %8.2f\n", t.cpu / floor);
     else std::printf(" %8s\n", "-");
+}
+
+void printSpeedup(const char* name, const Timing& landed, const Timing& now) {
+    std::printf("%-50s %8.2fx\n", name, landed.cpu / now.cpu);
 }
 
 long long fileSize(const std::string& path) {
@@ -313,6 +325,91 @@ bool scaleCheck(const std::string& base, uint64_t seed, int reps) {
     return true;
 }
 
+// The libraries measured: this build's, and optionally a baseline's (the
+// landed library), each in both revisions.
+struct Libraries {
+    Library current, earlier;
+    Library baseline, baseline700;
+    bool hasBaseline = false;
+};
+
+// The earlier revision's library beside a current one: "libpofreader.so"
+// becomes "libpofreader-7.00.so" in the same directory.
+std::string earlierBeside(const std::string& path) {
+    const std::string name = "libpofreader.so";
+    if (path.size() < name.size() || path.compare(path.size() - name.size(), name.size(), name) != 0)
+        return "";
+    return path.substr(0, path.size() - name.size()) + "libpofreader-7.00.so";
+}
+
+long countDeliveries(const Library& library) {
+    deliveries = 0;
+    runJob(library, countDelivery);
+    return deliveries;
+}
+
+// Whole runs of one job mix: the floors, this build and the baseline take
+// turns, so that a busy spell of the machine touches all of them alike.
+bool benchWholeRuns(const Libraries& libs, const pofbench::JobSize& size, int reps, long& sink,
+                    Timing& runOut) {
+    pofbench::JobStats stats;
+    if (!pofbench::writeJob(".", "job", size, &stats)) return false;
+    std::printf("\njob \"%s\": seed %llu, %ld records (%ld straight, %ld arcs, %ld events, "
+                "%ld texts, %ld transformations, %ld tools), %.1f MB\n",
+                pofbench::jobMixName(size.mix), static_cast<unsigned long long>(size.seed),
+                stats.records, stats.straight, stats.arcs, stats.events, stats.texts,
+                stats.transforms, stats.tools, static_cast<double>(stats.bytes) / 1e6);
+
+    // A run that reads the whole job delivers at least every move, and the
+    // baseline delivers exactly as often.
+    const long current = countDeliveries(libs.current), earlier = countDeliveries(libs.earlier);
+    std::printf("host deliveries per run: current %ld, 7.00 %ld", current, earlier);
+    if (libs.hasBaseline) {
+        const long base = countDeliveries(libs.baseline);
+        const long base700 = countDeliveries(libs.baseline700);
+        std::printf("; baseline %ld, 7.00 %ld", base, base700);
+        if (base != current || base700 != earlier) {
+            std::fprintf(stderr, "\npofbench: the baseline delivers a different number of records\n");
+            return false;
+        }
+    }
+    std::printf("; best of %d\n", reps);
+    if (current < stats.moves() || earlier < stats.moves()) {
+        std::fprintf(stderr, "pofbench: a run did not deliver every move\n");
+        return false;
+    }
+
+    Timing floorT, tightT, runT, run700T, baseT, base700T;
+    for (int round = 0; round < reps; ++round) {
+        keepBest(floorT, best(1, [&] { sink += countLinesFgetc("job.pof"); }));
+        keepBest(tightT, best(1, [&] { sink += countLinesUnlocked("job.pof"); }));
+        keepBest(runT, best(1, [&] { runJob(libs.current, doNothing); }));
+        keepBest(run700T, best(1, [&] { runJob(libs.earlier, doNothing); }));
+        if (libs.hasBaseline) {
+            keepBest(baseT, best(1, [&] { runJob(libs.baseline, doNothing); }));
+            keepBest(base700T, best(1, [&] { runJob(libs.baseline700, doNothing); }));
+        }
+    }
+    const long long bytes = stats.bytes;
+    const long records = stats.records;
+    const double floor = tightT.cpu;
+    printHeader();
+    printRow("(a) floor: getc_unlocked loop, one lock", tightT, bytes, records, floor);
+    printRow("    fgetc loop counting line ends", floorT, bytes, records, floor);
+    printRow("(b) whole run, current revision", runT, bytes, records, floor);
+    if (libs.hasBaseline) printRow("    whole run, current revision, baseline", baseT, bytes, records, floor);
+    printRow("(d) whole run, revision 7.00", run700T, bytes, records, floor);
+    if (libs.hasBaseline) printRow("    whole run, revision 7.00, baseline", base700T, bytes, records, floor);
+    std::printf("(b)/(a) = %.2f (stretch: at most 5); (d)/(b) = %.2f (at most 1.2)\n",
+                runT.cpu / floor, run700T.cpu / runT.cpu);
+    if (libs.hasBaseline) {
+        printSpeedup("speed-up over the baseline, current revision", baseT, runT);
+        printSpeedup("speed-up over the baseline, revision 7.00", base700T, run700T);
+    }
+    runOut = runT;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -320,83 +417,79 @@ int main(int argc, char** argv) {
     uint64_t seed = 12;
     int reps = 5;
     bool scale = false, keep = false;
+    std::string baselinePath;
+    std::vector<pofbench::JobMix> mixes = {pofbench::JobMix::standard, pofbench::JobMix::multiAxis};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        pofbench::JobMix mix;
         if (arg == "--child-run" && i + 1 < argc) return childRun(argv[++i]);
         if (arg == "--moves" && i + 1 < argc) moves = std::atol(argv[++i]);
         else if (arg == "--seed" && i + 1 < argc) seed = std::strtoull(argv[++i], nullptr, 10);
         else if (arg == "--reps" && i + 1 < argc) reps = std::atoi(argv[++i]);
+        else if (arg == "--baseline" && i + 1 < argc) baselinePath = argv[++i];
+        else if (arg == "--mix" && i + 1 < argc && pofbench::parseJobMix(argv[++i], mix)) mixes = {mix};
         else if (arg == "--scale") scale = true;
         else if (arg == "--no-scale") scale = false;
         else if (arg == "--keep") keep = true;
         else {
             std::fprintf(stderr,
-                         "usage: pofbench [--moves N] [--seed S] [--reps R] [--scale | --no-scale] "
-                         "[--keep]\n");
+                         "usage: pofbench [--moves N] [--seed S] [--reps R] [--mix standard|multiaxis|tools]\n"
+                         "                [--baseline LIBRARY] [--scale | --no-scale] [--keep]\n");
             return 2;
         }
     }
     if (moves < 1 || reps < 1) return 2;
 
-    // ---- The job, in a directory of its own.
+    Libraries libs;
+    if (!libs.current.load(POFREADER_LIBRARY_PATH) || !libs.earlier.load(POFREADER_700_LIBRARY_PATH))
+        return 1;
+    if (!baselinePath.empty()) {
+        const std::string baseline700 = earlierBeside(baselinePath);
+        if (baseline700.empty()) {
+            std::fprintf(stderr, "pofbench: --baseline names a libpofreader.so\n");
+            return 2;
+        }
+        if (!libs.baseline.load(baselinePath.c_str()) || !libs.baseline700.load(baseline700.c_str()))
+            return 1;
+        libs.hasBaseline = true;
+        std::printf("baseline: %s and %s\n", baselinePath.c_str(), baseline700.c_str());
+    }
+
+    // ---- The jobs, in a directory of their own.
     char dirTemplate[] = "/tmp/pofbench-XXXXXX";
     if (mkdtemp(dirTemplate) == nullptr) return 1;
     const std::string dir = dirTemplate;
+    if (chdir(dir.c_str()) != 0) return 1;
+
+    long sink = 0;
+    bool ok = true;
+    Timing standardRunT, mixRunT;
+    for (pofbench::JobMix mix : mixes) {
+        pofbench::JobSize size;
+        size.seed = seed;
+        size.moves = mix == pofbench::JobMix::tools ? moves / 10 : moves;
+        size.mix = mix;
+        ok = ok && benchWholeRuns(libs, size, reps, sink, mixRunT);
+        if (mix == pofbench::JobMix::standard) standardRunT = mixRunT;
+    }
+
+    // ---- The readers alone, on the standard job.
     pofbench::JobSize size;
     size.seed = seed;
     size.moves = moves;
     pofbench::JobStats stats;
-    if (!pofbench::writeJob(dir, "job", size, &stats) ||
-        !pofbench::writeKeyFile(dir + "/keys.pcf", 10'000, seed) ||
-        !pofbench::writeLineFile(dir + "/lines.CFG", 10'000, seed) || chdir(dir.c_str()) != 0) {
-        std::fprintf(stderr, "pofbench: cannot write the job in %s\n", dir.c_str());
+    if (!ok || !pofbench::writeJob(".", "job", size, &stats) ||
+        !pofbench::writeKeyFile("keys.pcf", 10'000, seed) ||
+        !pofbench::writeKeyFile("keys100k.pcf", 100'000, seed) ||
+        !pofbench::writeLineFile("lines.CFG", 10'000, seed)) {
+        std::fprintf(stderr, "pofbench: cannot write the jobs in %s\n", dir.c_str());
         return 1;
     }
-
-    Library current, earlier;
-    if (!current.load(POFREADER_LIBRARY_PATH) || !earlier.load(POFREADER_700_LIBRARY_PATH)) return 1;
-
-    std::printf("job: seed %llu, %ld records (%ld straight, %ld arcs, %ld events, %ld texts, "
-                "%ld transformations, %ld tools), %.1f MB\n",
-                static_cast<unsigned long long>(seed), stats.records, stats.straight, stats.arcs,
-                stats.events, stats.texts, stats.transforms, stats.tools,
-                static_cast<double>(stats.bytes) / 1e6);
-
-    // ---- Check that a run reads the whole job before timing it.
-    deliveries = 0;
-    runJob(current, countDelivery);
-    const long currentDeliveries = deliveries;
-    deliveries = 0;
-    runJob(earlier, countDelivery);
-    const long earlierDeliveries = deliveries;
-    std::printf("host deliveries per run: current %ld, 7.00 %ld; times: best of %d\n\n",
-                currentDeliveries, earlierDeliveries, reps);
-    if (currentDeliveries < stats.moves() || earlierDeliveries < stats.moves()) {
-        std::fprintf(stderr, "pofbench: a run did not deliver every move\n");
-        return 1;
-    }
-
-    const long long bytes = stats.bytes;
-    const long records = stats.records;
     const Payloads payloads = collectPayloads("job.pof");
-
+    std::printf("\nthe readers alone (this build; payloads of the standard job in memory)\n");
     printHeader();
-    long sink = 0;
-    // The floor and the whole runs take turns, so that a busy spell of the
-    // machine touches all of them alike and their ratios hold.
-    Timing floorT, unlockedT, runT, run700T;
-    for (int round = 0; round < reps; ++round) {
-        keepBest(floorT, best(1, [&] { sink += countLinesFgetc("job.pof"); }));
-        keepBest(unlockedT, best(1, [&] { sink += countLinesUnlocked("job.pof"); }));
-        keepBest(runT, best(1, [&] { runJob(current, doNothing); }));
-        keepBest(run700T, best(1, [&] { runJob(earlier, doNothing); }));
-    }
-    printRow("(a) floor: fgetc loop counting line ends", floorT, bytes, records, floorT.cpu);
-    printRow("    getc_unlocked loop under flockfile", unlockedT, bytes, records, floorT.cpu);
-    printRow("(b) whole run, current revision", runT, bytes, records, floorT.cpu);
-    printRow("(d) whole run, revision 7.00", run700T, bytes, records, floorT.cpu);
     const Timing parseT = best(reps, [&] { sink += parseAll(payloads, pofreader::parseMoveTokens); });
-    printRow("(e) move parser alone (payloads in memory)", parseT, payloads.moveBytes,
+    printRow("(e) move parser alone", parseT, payloads.moveBytes,
              static_cast<long>(payloads.moves.size()), 0);
     const Timing parse700T =
         best(reps, [&] { sink += parseAll(payloads, pofreader::parseMoveEarlier); });
@@ -405,47 +498,54 @@ int main(int argc, char** argv) {
     const Timing qdxT = best(reps, [&] { sink += readAllTools(payloads); });
     printRow("(f) qDX reader alone (tool payloads)", qdxT, payloads.toolBytes,
              static_cast<long>(payloads.tools.size()), 0);
-    long keyNodes = 0, lineNodes = 0;
+    long keyNodes = 0, keyNodes100k = 0, lineNodes = 0;
     const Timing keyT = best(reps, [&] {
         ConfigNode* list = pofreader::configLoadKeyFile(nullptr, "keys.pcf", PFR_TAG_CALL);
         keyNodes = countNodes(list);
         pofreader::configFree(list);
     });
     printRow("(g) key file, 10,000 entries", keyT, fileSize("keys.pcf"), keyNodes, 0);
+    const Timing key100kT = best(reps < 3 ? reps : 3, [&] {
+        ConfigNode* list = pofreader::configLoadKeyFile(nullptr, "keys100k.pcf", PFR_TAG_CALL);
+        keyNodes100k = countNodes(list);
+        pofreader::configFree(list);
+    });
+    printRow("    key file, 100,000 entries (target: 100 ms)", key100kT, fileSize("keys100k.pcf"),
+             keyNodes100k, 0);
     const Timing lineT = best(reps, [&] {
         ConfigNode* list = pofreader::configLoadLineFile(nullptr, "lines.CFG", PFR_TAG_CALL);
         lineNodes = countNodes(list);
         pofreader::configFree(list);
     });
     printRow("(g) .CFG line file, 10,000 lines", lineT, fileSize("lines.CFG"), lineNodes, 0);
+    if (keyNodes != 10'000 || keyNodes100k != 100'000 || lineNodes != 10'000)
+        std::printf("warning: loaded %ld and %ld key entries and %ld lines\n", keyNodes, keyNodes100k,
+                    lineNodes);
 
-    // ---- From here on the process has had a second thread.
+    // ---- From here on the process has had a second thread: glibc's stdio
+    // locks every fgetc, and the cycle must not slow down with it.
     std::thread([] {}).join();
-    std::printf("---- after a thread was started and joined\n");
-    Timing floorThreadT, runThreadT, run700ThreadT;
+    std::printf("\nafter a thread was started and joined (standard job)\n");
+    printHeader();
+    Timing floorT, runThreadT;
     for (int round = 0; round < reps; ++round) {
-        keepBest(floorThreadT, best(1, [&] { sink += countLinesFgetc("job.pof"); }));
-        keepBest(runThreadT, best(1, [&] { runJob(current, doNothing); }));
-        keepBest(run700ThreadT, best(1, [&] { runJob(earlier, doNothing); }));
+        keepBest(floorT, best(1, [&] { sink += countLinesUnlocked("job.pof"); }));
+        keepBest(runThreadT, best(1, [&] { runJob(libs.current, doNothing); }));
     }
-    printRow("    fgetc loop counting line ends", floorThreadT, bytes, records, floorT.cpu);
-    printRow("(c) whole run, current revision", runThreadT, bytes, records, floorT.cpu);
-    printRow("    whole run, revision 7.00", run700ThreadT, bytes, records, floorT.cpu);
-
-    std::printf("\ntargets: (b)/(a) = %.2f (at most 2.0, stretch 1.6); (c)/(b) = %.2f (at most 1.1)\n",
-                runT.cpu / floorT.cpu, runThreadT.cpu / runT.cpu);
-    if (keyNodes != 10'000 || lineNodes != 10'000)
-        std::printf("warning: loaded %ld key entries and %ld lines\n", keyNodes, lineNodes);
+    printRow("(a) getc_unlocked loop, one lock", floorT, stats.bytes, stats.records, floorT.cpu);
+    printRow("(c) whole run, current revision", runThreadT, stats.bytes, stats.records, floorT.cpu);
+    if (standardRunT.cpu < 1e300)
+        std::printf("(c)/(b) = %.2f (at most 1.1)\n", runThreadT.cpu / standardRunT.cpu);
 
     bool scaled = true;
     if (scale) scaled = scaleCheck(dir, seed, reps < 3 ? reps : 3);
 
     if (!keep) {
-        for (const char* name : {"job.pof", "job.pcf", "keys.pcf", "lines.CFG", "EDK.TXT"})
+        for (const char* name : {"job.pof", "job.pcf", "keys.pcf", "keys100k.pcf", "lines.CFG", "EDK.TXT"})
             std::remove(name);
         if (chdir("/") == 0) rmdir(dir.c_str());
     } else {
-        std::printf("job kept in %s\n", dir.c_str());
+        std::printf("jobs kept in %s\n", dir.c_str());
     }
     return sink == 42 || !scaled ? 1 : 0;
 }

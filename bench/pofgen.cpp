@@ -1,7 +1,7 @@
 // pofgen: writes a benchmark job, <dir>/<name>.pof and the parameter file
 // <dir>/<name>.pcf naming it.
 //
-//   pofgen [--seed S] (--moves N | --bytes B) [--dir D] [--name job]
+//   pofgen [--seed S] [--mix standard|multiaxis] (--moves N | --bytes B) [--dir D] [--name job]
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,6 +17,12 @@ int main(int argc, char** argv) {
         else if (arg == "--moves") size.moves = std::atol(argv[i + 1]);
         else if (arg == "--bytes") size.bytes = std::atoll(argv[i + 1]);
         else if (arg == "--dir") dir = argv[i + 1];
+        else if (arg == "--mix") {
+            if (!pofbench::parseJobMix(argv[i + 1], size.mix)) {
+                std::fprintf(stderr, "pofgen: unknown mix %s\n", argv[i + 1]);
+                return 2;
+            }
+        }
         else if (arg == "--name") name = argv[i + 1];
         else {
             std::fprintf(stderr, "pofgen: unknown option %s\n", arg.c_str());
@@ -25,7 +31,8 @@ int main(int argc, char** argv) {
     }
     if (size.moves <= 0 && size.bytes <= 0) {
         std::fprintf(stderr,
-                     "usage: pofgen [--seed S] (--moves N | --bytes B) [--dir D] [--name job]\n");
+                     "usage: pofgen [--seed S] [--mix standard|multiaxis] (--moves N | --bytes B) "
+                     "[--dir D] [--name job]\n");
         return 2;
     }
     pofbench::JobStats stats;

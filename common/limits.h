@@ -26,6 +26,8 @@ inline constexpr std::size_t kSplitValueSize = kSignalValueSize;
 inline constexpr int kPayloadLimit = 1020;  // the rest of the line is read and dropped
 inline constexpr std::size_t kPayloadBufferSize = kPayloadLimit + 1;
 inline constexpr int kRecordDigitsMax = 127;  // more digits saturate: an unknown type, ignored
+inline constexpr std::size_t kRecordBlockSize = 64 * 1024;   // bytes read from the file at once
+inline constexpr std::size_t kRecordInlineBlockSize = 256;   // the block without memory for one
 
 // Move records
 inline constexpr std::size_t kMoveTokenMax = 255;  // a word's name: cut, and no effect either way

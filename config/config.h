@@ -27,6 +27,21 @@ ConfigNode* configMerge(ConfigNode* list, ConfigPair* pair, ConfigTag tag);
 ConfigNode* configAppend(ConfigNode* list, const char* name, const char* value, ConfigTag tag);
 void configFree(ConfigNode* list);
 
+// A lookup side table for merging many entries into one list in linear time:
+// configMergeIndexed does exactly what configMerge does. The table must see
+// every change of the list's names, so only configMergeIndexed may change the
+// list while it is in use. Without memory for the table the merges fall back
+// to configMerge's walk.
+struct ConfigIndex {
+    ConfigNode** slots;  // the first node of each name, or null
+    std::size_t mask;    // slot count - 1
+    std::size_t count;
+};
+void configIndexInit(ConfigIndex& index, ConfigNode* list);
+ConfigNode* configMergeIndexed(ConfigIndex& index, ConfigNode* list, ConfigPair* pair,
+                               ConfigTag tag);
+void configIndexRelease(ConfigIndex& index);
+
 // ---- Key files -------------------------------------------------------------
 // An entry whose name or value passes kKeyFileTokenMax characters, or whose
 // buffer cannot grow, is refused whole. Paths that do not fit kKeyPathSize

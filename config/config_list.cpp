@@ -76,16 +76,15 @@ char* configGet(ConfigNode* list, const char* name, ConfigTag* tag) {
     return copy;
 }
 
-// Moves the pair's strings into the list. A known name takes only the value
-// string (the pair keeps its name); a new name takes both. Whatever the list
-// takes is cleared in the pair.
-ConfigNode* configMerge(ConfigNode* list, ConfigPair* pair, ConfigTag tag) {
-    if (pair == nullptr || isEmpty(pair->name) || isEmpty(pair->value)) return list;
+namespace {
 
-    if (ConfigNode* node = findNode(list, pair->name)) {
-        memRelease(node->value);
-        node->value = pair->value;
-        node->tag = tag;
+// configMerge once the node of the pair's name is known (`found`, or null for
+// a new name).
+ConfigNode* mergeAt(ConfigNode* list, ConfigNode* found, ConfigPair* pair, ConfigTag tag) {
+    if (found != nullptr) {
+        memRelease(found->value);
+        found->value = pair->value;
+        found->tag = tag;
         pair->value = nullptr;
         return list;
     }
@@ -99,6 +98,94 @@ ConfigNode* configMerge(ConfigNode* list, ConfigPair* pair, ConfigTag tag) {
     pair->name = nullptr;
     pair->value = nullptr;
     return node;
+}
+
+bool isMergeable(const ConfigPair* pair) {
+    return pair != nullptr && !isEmpty(pair->name) && !isEmpty(pair->value);
+}
+
+}  // namespace
+
+// Moves the pair's strings into the list. A known name takes only the value
+// string (the pair keeps its name); a new name takes both. Whatever the list
+// takes is cleared in the pair.
+ConfigNode* configMerge(ConfigNode* list, ConfigPair* pair, ConfigTag tag) {
+    if (!isMergeable(pair)) return list;
+    return mergeAt(list, findNode(list, pair->name), pair, tag);
+}
+
+// ---- The lookup side table --------------------------------------------------
+// Open addressing over the first node of each name, so that it answers what
+// findNode would. It grows at half full; a table that cannot grow is dropped
+// and the merges go on through the list itself.
+
+namespace {
+
+std::size_t hashName(const char* name) {
+    std::size_t hash = 1469598103934665603ULL;  // FNV-1a
+    for (; *name != '\0'; ++name) {
+        hash ^= static_cast<unsigned char>(*name);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
+ConfigNode** slotOf(const ConfigIndex& index, const char* name) {
+    std::size_t at = hashName(name) & index.mask;
+    while (index.slots[at] != nullptr && std::strcmp(index.slots[at]->name, name) != 0)
+        at = (at + 1) & index.mask;
+    return &index.slots[at];
+}
+
+bool growIndex(ConfigIndex& index) {
+    const std::size_t capacity = index.slots == nullptr ? 64 : (index.mask + 1) * 2;
+    auto* slots = static_cast<ConfigNode**>(memAllocZero(capacity * sizeof(ConfigNode*)));
+    if (slots == nullptr) return false;
+    ConfigIndex grown{slots, capacity - 1, index.count};
+    for (std::size_t i = 0; index.slots != nullptr && i <= index.mask; ++i)
+        if (index.slots[i] != nullptr) *slotOf(grown, index.slots[i]->name) = index.slots[i];
+    memRelease(index.slots);
+    index = grown;
+    return true;
+}
+
+// Records `node` as its name's first node unless the name has one; false when
+// the table had to grow and could not (it is then released).
+bool indexNode(ConfigIndex& index, ConfigNode* node) {
+    if ((index.count + 1) * 2 > index.mask + 1 && !growIndex(index)) {
+        configIndexRelease(index);
+        return false;
+    }
+    ConfigNode** slot = slotOf(index, node->name);
+    if (*slot == nullptr) {
+        *slot = node;
+        ++index.count;
+    }
+    return true;
+}
+
+}  // namespace
+
+void configIndexInit(ConfigIndex& index, ConfigNode* list) {
+    index = ConfigIndex{nullptr, 0, 0};
+    if (!growIndex(index)) return;
+    for (ConfigNode* node = list; node != nullptr; node = node->next)
+        if (!isEmpty(node->name) && !indexNode(index, node)) return;
+}
+
+ConfigNode* configMergeIndexed(ConfigIndex& index, ConfigNode* list, ConfigPair* pair,
+                               ConfigTag tag) {
+    if (index.slots == nullptr) return configMerge(list, pair, tag);
+    if (!isMergeable(pair)) return list;
+    ConfigNode* const found = *slotOf(index, pair->name);
+    ConfigNode* const head = mergeAt(list, found, pair, tag);
+    if (found == nullptr && head != list) indexNode(index, head);
+    return head;
+}
+
+void configIndexRelease(ConfigIndex& index) {
+    memRelease(index.slots);
+    index = ConfigIndex{nullptr, 0, 0};
 }
 
 // Adds a node at the tail without looking for the name, so duplicates stay in

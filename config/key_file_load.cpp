@@ -52,13 +52,19 @@ ConfigNode* configLoadKeyFile(ConfigNode* list, const char* path, ConfigTag tag)
     if (stream == nullptr) return list;
 
     ConfigPair pair{nullptr, nullptr};
+    // Each entry replaces an earlier one of its name: the side table finds it
+    // without walking the list, so a long file loads in linear time.
+    ConfigIndex index;
+    configIndexInit(index, list);
     // Character 26 ends one entry, not the file: read on until the stream
     // itself reports its end or an error.
     for (;;) {
         keyFileNextPair(stream, &pair);
-        if (pair.name != nullptr && pair.value != nullptr) list = configMerge(list, &pair, tag);
+        if (pair.name != nullptr && pair.value != nullptr)
+            list = configMergeIndexed(index, list, &pair, tag);
         if (std::feof(stream) || std::ferror(stream)) break;
     }
+    configIndexRelease(index);
     memRelease(pair.name);
     memRelease(pair.value);
     keyFileClose(stream);

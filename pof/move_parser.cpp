@@ -1,5 +1,16 @@
 // The move parser of the current revision: kind words, the group, axis words
-// with their three-part values.
+// with their three-part values, read in one pass over the payload.
+//
+// Tokens. Blanks and tabs separate tokens; "(" and ")" are tokens of their
+// own. A word ends at a blank, a tab, "(" or the end ("]" and ")" stand in
+// it); "[" opens its bracket value, in which blanks are kept. "]" ends the
+// value and the token; a parenthesis or the end ends the value as if "]" stood
+// before it. A name drops every "]".
+//
+// Meaning. "(" opens the group and ")" closes it. A word without a bracket
+// value, and any word outside the group, can set the kind (oA, oL, oM). In the
+// group, "o" with the value "-" or "+" turns an open arc into a direction, and
+// x, y, z, u, v, w take the parts of their value "first/second/third".
 //
 // Bounds: only a part that is converted to a number is bounded. The second or
 // third part of an x/y/z value, or the second of a u/v/w value, longer than
@@ -7,8 +18,13 @@
 // handler drops it): a number cut short could read as another number. Text
 // that has no effect (a first part, a u/v/w third part, an ignored word's name
 // or value, a kind word's bracket value) is passed over at any length.
+//
+// One pass: every character is looked at once, a number's digits while its
+// part's end is sought; nothing is copied but a name that holds a "]".
+#include <array>
 #include <cstring>
 
+#include "common/char_classes.h"
 #include "common/common.h"
 #include "common/limits.h"
 #include "pof/pof.h"
@@ -16,6 +32,34 @@
 namespace pofreader {
 
 namespace {
+
+// The characters that end a run, one table per run so that it costs one
+// look-up per character; the payload's terminator ends every run.
+constexpr std::array<bool, 256> stopTable(const char* stops) {
+    std::array<bool, 256> table{};
+    table[0] = true;
+    for (; *stops != '\0'; ++stops) table[static_cast<unsigned char>(*stops)] = true;
+    return table;
+}
+constexpr std::array<bool, 256> kWordStops = stopTable(" \t([");
+constexpr std::array<bool, 256> kValueStops = stopTable("]()");
+constexpr std::array<bool, 256> kPartStops = stopTable("/]()");
+
+bool stopsAt(const std::array<bool, 256>& table, char c) {
+    return table[static_cast<unsigned char>(c)];
+}
+
+const char* skipTo(const std::array<bool, 256>& table, const char* at) {
+    while (!stopsAt(table, *at)) ++at;
+    return at;
+}
+
+bool isAxisLetter(char c) {
+    switch (c) {
+        case 'x': case 'y': case 'z': case 'u': case 'v': case 'w': return true;
+        default: return false;
+    }
+}
 
 // A run of characters, not terminated.
 struct TextView {
@@ -35,155 +79,151 @@ int32_t kindOfWord(TextView word, int32_t kind) {
     }
 }
 
-// An axis value "first/second/third" read in one pass up to its last
-// converted part (`lastPart`: 2 for x/y/z, 1 for u/v/w): the first part is
-// never converted, only its end is sought, and later parts are not looked at.
-// The number of a part is read while the part's end is sought (no number runs
-// past a '/'). Nothing is committed until every converted part's bound was
-// checked.
-struct AxisValue {
-    bool hasTarget;  // a non-empty second part
-    bool hasThird;   // a non-empty third part
-    double target;
-    double third;
-};
-
-bool readAxisValue(TextView value, int lastPart, AxisValue& out) {
-    out = AxisValue{};
-    const char* const end = value.text + value.length;
-    const char* slash = static_cast<const char*>(std::memchr(value.text, '/', value.length));
-    for (int part = 1; part <= lastPart && slash != nullptr; ++part) {
-        const char* const start = slash + 1;
-        const char* seek = start;
-        double number = 0.0;
-        const bool converted = parseShortDecimal(start, end, number, seek);
-        while (seek < end && *seek != '/') ++seek;
-        const std::size_t length = static_cast<std::size_t>(seek - start);
-        if (length > kMovePartMax) return false;
-        if (length > 0) {
-            if (!converted) number = parseNumber(start, length);
-            (part == 1 ? out.hasTarget : out.hasThird) = true;
-            (part == 1 ? out.target : out.third) = number;
-        }
-        slash = seek < end ? seek : nullptr;
-    }
-    return true;
+// The name [start, end) with every ']' dropped: the payload itself in the
+// common case, a copy in `scratch` (cut at kMoveTokenMax, since no name that
+// long has an effect) when a ']' stands in it.
+TextView nameOf(const char* start, const char* end, char* scratch) {
+    const char* at = start;
+    while (at < end && *at != ']') ++at;  // names are short: no call for it
+    if (at == end) return {start, static_cast<std::size_t>(end - start)};
+    std::size_t kept = 0;
+    for (at = start; at < end && kept < kMoveTokenMax; ++at)
+        if (*at != ']') scratch[kept++] = *at;
+    return {scratch, kept};
 }
 
-// Result of one axis word: false when the record cannot be read.
-bool takeAxisWord(char axis, TextView text, MoveWords& words) {
+// One converted part, from `at` just after its '/': the number is read while
+// the part's end is sought, so no number runs past a '/' (no character that
+// ends a part can continue a number). Returns the part's
+// end (a '/' or the value's end), or null when the part is over its bound.
+const char* readPart(const char* at, const char* payloadEnd, bool& given, double& number) {
+    const char* end = at;
+    double value = 0.0;
+    const bool converted = parseShortDecimal(at, payloadEnd, value, end);
+    end = skipTo(kPartStops, end);
+    const std::size_t length = static_cast<std::size_t>(end - at);
+    if (length > kMovePartMax) return nullptr;
+    if (length > 0) {
+        given = true;
+        number = converted ? value : parseNumber(at, length);
+    }
+    return end;
+}
+
+// The value of an axis word, from `at` just after its '[': the first part is
+// passed over, the converted parts read, the rest passed over. Nothing is
+// committed before every converted part was read. Returns where the next
+// token may start, or null when the record is unreadable.
+const char* readAxisWord(char axis, const char* at, const char* payloadEnd, MoveWords& words) {
     const bool position = axis == 'x' || axis == 'y' || axis == 'z';
-    AxisValue value;
-    if (!readAxisValue(text, position ? 2 : 1, value)) return false;
+    bool hasTarget = false, hasThird = false;
+    double target = 0.0, third = 0.0;
+    at = skipTo(kPartStops, at);
+    if (*at == '/') {
+        at = readPart(at + 1, payloadEnd, hasTarget, target);
+        if (at == nullptr) return nullptr;
+        if (position && *at == '/') {
+            at = readPart(at + 1, payloadEnd, hasThird, third);
+            if (at == nullptr) return nullptr;
+        }
+    }
+    at = skipTo(kValueStops, at);
+
     switch (axis) {
         case 'x':
+            if (hasTarget) words.targetX = words.thirdX = target, words.xGiven = 1;
+            if (hasThird) words.thirdX = third;
+            break;
         case 'y':
-        case 'z': {
-            int32_t* given = axis == 'x' ? &words.xGiven : axis == 'y' ? &words.yGiven : &words.zGiven;
-            double* targetField =
-                axis == 'x' ? &words.targetX : axis == 'y' ? &words.targetY : &words.targetZ;
-            double* thirdField =
-                axis == 'x' ? &words.thirdX : axis == 'y' ? &words.thirdY : &words.thirdZ;
-            if (value.hasTarget) {
-                *targetField = value.target;
-                *thirdField = value.target;
-                *given = 1;
-            }
-            if (value.hasThird) *thirdField = value.third;
-            return true;
-        }
-        default: {
-            int32_t* given = axis == 'u' ? &words.uGiven : axis == 'v' ? &words.vGiven : &words.wGiven;
-            double* component = axis == 'u' ? &words.u : axis == 'v' ? &words.v : &words.w;
-            if (value.hasTarget) {
-                *component = value.target;
-                *given = 1;
-            }
-            return true;
-        }
+            if (hasTarget) words.targetY = words.thirdY = target, words.yGiven = 1;
+            if (hasThird) words.thirdY = third;
+            break;
+        case 'z':
+            if (hasTarget) words.targetZ = words.thirdZ = target, words.zGiven = 1;
+            if (hasThird) words.thirdZ = third;
+            break;
+        case 'u':
+            if (hasTarget) words.u = target, words.uGiven = 1;
+            break;
+        case 'v':
+            if (hasTarget) words.v = target, words.vGiven = 1;
+            break;
+        default:
+            if (hasTarget) words.w = target, words.wGiven = 1;
+            break;
     }
+    return *at == ']' ? at + 1 : at;
 }
 
-bool isAxisName(TextView name) {
-    if (name.length != 1) return false;
-    switch (name.text[0]) {
-        case 'x': case 'y': case 'z': case 'u': case 'v': case 'w': return true;
-        default: return false;
-    }
-}
-
-// The name of a token, every ']' dropped: a view into the payload in the
-// common case, a copy in `scratch` when a ']' stands in it. A copy is cut at
-// kMoveTokenMax characters; no name that long has an effect, cut or not.
-TextView tokenName(const MoveTokenView& token, char* scratch) {
-    const std::size_t end = token.bracketAt == kNoBracket ? token.length : token.bracketAt;
-    const char* const bracket = static_cast<const char*>(std::memchr(token.text, ']', end));
-    if (bracket == nullptr) return {token.text, end};
-    std::size_t length = 0;
-    for (std::size_t i = 0; i < end && length < kMoveTokenMax; ++i)
-        if (token.text[i] != ']') scratch[length++] = token.text[i];
-    return {scratch, length};
-}
-
-// The bracket value of a token: after its first '[', without the ']' that
-// ended it. No other ']' can stand in it, since the first one ends the token.
-TextView tokenValue(const MoveTokenView& token) {
-    const std::size_t start = token.bracketAt + 1;
-    std::size_t end = token.length;
-    if (!token.closeBracket && end > start && token.text[end - 1] == ']') --end;
-    return {token.text + start, end - start};
-}
-
-// The walk over the tokens, one at a time as the tokenizer finds them.
-struct MoveWalk {
-    MoveWords& words;
-    bool inGroup;
-};
-
-// False when the token makes the record unreadable, which ends the walk.
-bool takeToken(void* context, const MoveTokenView& token) {
-    MoveWalk& walk = *static_cast<MoveWalk*>(context);
-    MoveWords& words = walk.words;
-    char scratch[kMoveTokenMax + 1];
-    const TextView name = tokenName(token, scratch);
-    if (token.bracketAt == kNoBracket) {
-        if (name.is('(')) walk.inGroup = true;
-        else if (name.is(')')) walk.inGroup = false;
-        else words.kind = kindOfWord(name, words.kind);
-    } else if (!walk.inGroup) {
-        words.kind = kindOfWord(name, words.kind);
-    } else if (name.is('o')) {
-        if (words.kind == kKindArcOpen) {
-            const TextView value = tokenValue(token);
-            if (value.is('-')) words.kind = kKindArcMinus;
-            else if (value.is('+')) words.kind = kKindArcPlus;
-        }
-    } else if (isAxisName(name)) {
-        return takeAxisWord(name.text[0], tokenValue(token), words);
-    }
-    // Every other name, "multax" included, has no effect.
-    return true;
-}
-
-}  // namespace
-
-int32_t parseMoveTokens(const char* payload, MoveWords& words) {
+// The parse; bytes up to `payloadEnd`, which lies at or behind the payload's
+// terminator, may be read.
+int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& words) {
     // ---- Initialise: the values were preset by the caller.
     words.kind = kKindNone;
     words.xGiven = words.yGiven = words.zGiven = 0;
     words.uGiven = words.vGiven = words.wGiven = 0;
     const MoveWords preset = words;
 
-    // ---- Walk the tokens as they are found; an unreadable record gives
-    // back the preset, kind none.
-    MoveWalk walk{words, false};
-    if (!scanMoveTokens(payload, takeToken, &walk)) words = preset;
+    // ---- One token at a time; an unreadable record gives back the preset,
+    // kind none.
+    bool inGroup = false;
+    const char* at = payload;
+    for (;;) {
+        while (isBlank(*at)) ++at;
+        const char c = *at;
+        if (c == '\0') break;
+        if (c == '(' || c == ')') {
+            inGroup = c == '(';
+            ++at;
+            continue;
+        }
+        // The common word first: an axis letter and its value, in the group.
+        if (inGroup && at[1] == '[' && isAxisLetter(c)) {
+            at = readAxisWord(c, at + 2, payloadEnd, words);
+            if (at == nullptr) break;
+            continue;
+        }
+
+        const char* const start = at;
+        at = skipTo(kWordStops, at);
+        char scratch[kMoveTokenMax];
+        const TextView name = nameOf(start, at, scratch);
+        if (*at != '[') {
+            // A word that is a parenthesis once its "]" are dropped acts as one.
+            if (name.is(')')) inGroup = false;
+            else words.kind = kindOfWord(name, words.kind);
+            continue;
+        }
+        if (inGroup && name.length == 1 && isAxisLetter(name.text[0])) {
+            at = readAxisWord(name.text[0], at + 1, payloadEnd, words);
+            if (at == nullptr) break;
+            continue;
+        }
+        const char* const valueStart = at + 1;
+        const char* const valueEnd = skipTo(kValueStops, valueStart);
+        at = *valueEnd == ']' ? valueEnd + 1 : valueEnd;
+        if (!inGroup) {
+            words.kind = kindOfWord(name, words.kind);
+        } else if (name.is('o') && words.kind == kKindArcOpen) {
+            const TextView value{valueStart, static_cast<std::size_t>(valueEnd - valueStart)};
+            if (value.is('-')) words.kind = kKindArcMinus;
+            else if (value.is('+')) words.kind = kKindArcPlus;
+        }
+        // Every other name, "multax" included, has no effect.
+    }
+    if (at == nullptr) words = preset;
     return words.kind;
 }
 
-int32_t parseMove(const char* payload, MoveWords& words) {
+}  // namespace
+
+int32_t parseMoveTokens(const char* payload, MoveWords& words) {
+    return parseCurrent(payload, payload + std::strlen(payload), words);
+}
+
+int32_t parseMove(const char* payload, std::size_t length, MoveWords& words) {
     if constexpr (kEarlierRevision) return parseMoveEarlier(payload, words);
-    return parseMoveTokens(payload, words);
+    return parseCurrent(payload, payload + (length > 0 ? length : std::strlen(payload)), words);
 }
 
 }  // namespace pofreader

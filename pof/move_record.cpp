@@ -71,7 +71,7 @@ void handleMoveRecord(const char* payload, PofReaderState& state) {
     // ---- Preset and parse: a rejected record changes nothing.
     MoveWords words;
     presetWords(state, words);
-    const int32_t kind = parseMove(payload, words);
+    const int32_t kind = parseMove(payload, state.payloadLength, words);
     if (kind < kKindRapid || kind > kKindArcPlus) return;
 
     // ---- Send.

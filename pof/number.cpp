@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "common/char_classes.h"
 #include "pof/pof.h"
@@ -94,34 +95,84 @@ constexpr std::size_t kExactPowerMax = 22;
 constexpr uint64_t kExactMantissaMax = uint64_t{1} << 53;
 constexpr std::size_t kGatheredDigitsMax = 19;  // fit a uint64_t
 
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool kEightAtOnce = true;
+#else
+constexpr bool kEightAtOnce = false;
+#endif
+
+constexpr uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
+                                     100000000};
+
+// The value of eight digit values 0..9, the first in the lowest byte: pairs,
+// then fours, then all eight, each step one multiplication.
+uint64_t eightDigits(uint64_t digits) {
+    digits = digits * 10 + (digits >> 8);
+    constexpr uint64_t kLowOfPairs = 0x000000FF000000FFULL;
+    constexpr uint64_t kHundredAndMillion = 100 + (1000000ULL << 32);
+    constexpr uint64_t kOneAndTenThousand = 1 + (10000ULL << 32);
+    return ((digits & kLowOfPairs) * kHundredAndMillion +
+            ((digits >> 16) & kLowOfPairs) * kOneAndTenThousand) >> 32;
+}
+
+// The run of digits at `at` appended to `mantissa`; returns its end. While
+// eight bytes lie before `end` they are looked at together, so that the run's
+// length costs no branch per digit. Longer runs wrap the mantissa; the caller
+// refuses them by their count.
+inline __attribute__((always_inline)) const char* takeDigits(const char* at, const char* end,
+                                                            uint64_t& mantissa) {
+    if constexpr (kEightAtOnce) {
+        while (end - at >= 8) {
+            uint64_t word;
+            std::memcpy(&word, at, sizeof word);
+            // Digits become 0..9; a byte whose high nibble or low nibble + 6
+            // passes 15 is no digit. No step carries into the next byte.
+            const uint64_t values = word ^ 0x3030303030303030ULL;
+            const uint64_t nonDigits = (values & 0xF0F0F0F0F0F0F0F0ULL) |
+                                       (((values & 0x0F0F0F0F0F0F0F0FULL) + 0x0606060606060606ULL) &
+                                        0x1010101010101010ULL);
+            const unsigned count =
+                nonDigits == 0 ? 8u : static_cast<unsigned>(__builtin_ctzll(nonDigits)) / 8;
+            if (count == 0) return at;
+            mantissa = mantissa * kPowersOfTen[count] + eightDigits(values << (8 * (8 - count)));
+            at += count;
+            if (count < 8) return at;
+        }
+    }
+    for (unsigned digit; at < end && (digit = static_cast<unsigned char>(*at - '0')) <= 9; ++at)
+        mantissa = mantissa * 10 + digit;
+    return at;
+}
+
 }  // namespace
 
 bool parseShortDecimal(const char* at, const char* end, double& value, const char*& stop) {
     if (at == end || isWhite(*at)) return false;
-    bool negative = false;
-    if (*at == '+' || *at == '-') {
-        negative = *at == '-';
-        ++at;
-    }
+    // Signs come and go at random in a toolpath: no branch on them, here or
+    // at the end, that the processor would guess wrong half the time.
+    const bool negative = *at == '-';
+    at += negative || *at == '+';
     // At most 19 digits in all fit the mantissa whatever they are; longer
     // runs (even of leading zeros) are left to the general rule.
     uint64_t mantissa = 0;
     const char* const integerStart = at;
-    for (; at < end && isDigit(*at); ++at) mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+    at = takeDigits(at, end, mantissa);
     const std::size_t integerDigits = static_cast<std::size_t>(at - integerStart);
     std::size_t fractionDigits = 0;
     if (at < end && *at == '.') {
         const char* const fractionStart = ++at;
-        for (; at < end && isDigit(*at); ++at)
-            mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+        at = takeDigits(at, end, mantissa);
         fractionDigits = static_cast<std::size_t>(at - fractionStart);
     }
     const std::size_t digits = integerDigits + fractionDigits;
     if (digits == 0 || digits > kGatheredDigitsMax) return false;
     if (at < end && (*at == 'e' || *at == 'E')) return false;
     if (mantissa > kExactMantissaMax || fractionDigits > kExactPowerMax) return false;
-    value = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
-    if (negative) value = -value;
+    const double magnitude = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
+    uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    bits ^= static_cast<uint64_t>(negative) << 63;
+    std::memcpy(&value, &bits, sizeof value);
     stop = at;
     return true;
 }

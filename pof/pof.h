@@ -33,9 +33,26 @@ int showAlgorithm(CycleContext* ctx);   // flagAPhase: "algorithm"
 int showLayers(CycleContext* ctx);      // flagYPhase: "layers"
 
 // ---- Record reader -------------------------------------------------------------
+// Reads a toolpath file in blocks. The block is allocated once per file (a
+// small one of the reader's own stands in without memory), never per record.
+struct PofRecordReader {
+    std::FILE* file;
+    char* block;         // owned or inlineBlock, with a byte for a sentinel
+    std::size_t capacity;
+    const char* at;      // the next unread byte of the block
+    const char* end;     // the end of what the block holds
+    bool ended;          // end of file, read error or control-Z: final
+    int length;          // payload bytes of the last record returned
+    char* owned;
+    char inlineBlock[kRecordInlineBlockSize + 1];
+};
+// `blockSize` 0 takes kRecordBlockSize; tests choose small ones to make lines
+// straddle blocks. A null `file` reads as empty. The file stays the caller's.
+void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t blockSize = 0);
+void closeRecordReader(PofRecordReader& reader);
 // Reads the next record line into `buffer` (at most `limit` bytes plus NUL).
 // Returns the record number, or -1 at the end of the file.
-int readPofRecord(std::FILE* file, char* buffer, int limit);
+int readPofRecord(PofRecordReader& reader, char* buffer, int limit);
 
 // What the handlers share during one read phase.
 struct PofReaderState {
@@ -46,6 +63,7 @@ struct PofReaderState {
 #endif
     double x, y, z;  // target of the last move sent
     double u, v, w;  // tool axis of the last move sent
+    std::size_t payloadLength;  // bytes of the record being handled, 0 if not known
     // The record every handler fills and sends: zeroed once per read phase and
     // reused, each handler writing only the fields of its form.
     SignalRecord* record;
@@ -87,7 +105,9 @@ struct MoveWords {
 // Parses a move payload into `words`, whose values the handler has preset.
 // Returns the kind. parseMove uses the grammar of the revision being built;
 // both grammars are always compiled so that each can be tested on its own.
-int32_t parseMove(const char* payload, MoveWords& words);
+// `length` counts the payload's bytes as read (any NUL among them ends it);
+// 0 when not known, and the terminator is sought.
+int32_t parseMove(const char* payload, std::size_t length, MoveWords& words);
 int32_t parseMoveTokens(const char* payload, MoveWords& words);  // current revision
 int32_t parseMoveEarlier(const char* payload, MoveWords& words); // revision 7.00
 
@@ -100,26 +120,6 @@ double parseNumber(const char* text, std::size_t length);
 // the value and the first character not taken in `stop`; false when
 // parseNumber's general rule must decide.
 bool parseShortDecimal(const char* text, const char* end, double& value, const char*& stop);
-
-// ---- Tokens of a move payload ----------------------------------------------
-// The bracket offset of a plain token.
-inline constexpr std::size_t kNoBracket = static_cast<std::size_t>(-1);
-
-// One token as the scanner finds it: `length` characters at `text` inside the
-// payload, the offset of its first '[' (or kNoBracket for a plain token), and
-// whether a parenthesis or the end closed an open bracket value, which counts
-// as a "]" after the text.
-struct MoveTokenView {
-    const char* text;
-    std::size_t length;
-    std::size_t bracketAt;
-    bool closeBracket;
-};
-// Takes one token; false stops the scan.
-using MoveTokenSink = bool (*)(void* context, const MoveTokenView& token);
-// Hands the tokens of `payload` to `sink` in order, copying nothing. False
-// when the sink refused a token.
-bool scanMoveTokens(const char* payload, MoveTokenSink sink, void* context);
 
 // ---- Set-up helpers ---------------------------------------------------------
 enum MatchMode : int { kFirstMatch = 0, kAllMatches = 1 };

@@ -96,15 +96,16 @@ int readPofFile(CycleContext* ctx) {
         SignalRecord record{};
         PofReaderState state = makeReaderState(ctx, &record);
         char payload[kPayloadBufferSize];
-        // One lock for the whole read; the reader itself uses the unlocked
-        // single-byte read. A directory reads as an immediate end of file.
-        flockfile(file);
+        // A directory reads as an immediate end of file.
+        PofRecordReader reader;
+        openRecordReader(reader, file);
         for (;;) {
-            const int type = readPofRecord(file, payload, kPayloadLimit);
+            const int type = readPofRecord(reader, payload, kPayloadLimit);
             if (type < 0) break;
+            state.payloadLength = static_cast<std::size_t>(reader.length);
             if (RecordHandlerFn handler = recordHandler(type)) handler(payload, state);
         }
-        funlockfile(file);
+        closeRecordReader(reader);
         std::fclose(file);
     }
 

@@ -1,4 +1,4 @@
-// The POF record reader: one record line at a time, byte by byte.
+// The POF record reader: one record line at a time, from blocks of the file.
 //
 // A record line is blanks and tabs, decimal digits (blanks and tabs may stand
 // between them), a colon and the payload up to the line end. CR and LF both end
@@ -12,13 +12,21 @@
 // and ignored. The number is never negative.
 //
 // Control-Z (26) ends the file for good: the record in progress is returned,
-// and the byte is pushed back so that every later call meets it first and
-// returns -1 without reading anything behind it.
+// and every later call returns -1 without reading anything behind it.
+//
+// The file is read in blocks into memory of the reader's own, and each state
+// takes its whole run of bytes from the block at once. A line may straddle
+// two blocks: every state keeps what it needs in the scan, not in the block.
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "common/char_classes.h"
+#include "common/common.h"
 #include "common/limits.h"
 #include "pof/pof.h"
 
@@ -28,7 +36,7 @@ namespace {
 
 // The scan of one call.
 struct RecordScan {
-    std::FILE* file;
+    PofRecordReader& reader;
     char* buffer;
     int limit;
     int length;       // payload bytes stored
@@ -40,68 +48,111 @@ struct RecordScan {
 // ORDER: the line states, indices of kLineStates.
 enum LineState : int { kPrefix = 0, kPayload = 1, kSkip = 2 };
 
-// A state handles the byte in `byte` and the bytes of its run after it, and
-// leaves in `byte` the first one it did not handle: a line end or the end of
-// the file always goes back to readPofRecord.
-using LineStateFn = LineState (*)(RecordScan& scan, int& byte);
+// A state takes the bytes of its run from `reader.at` on and stops at the
+// first one it does not handle, or at the block's end: a line end always goes
+// back to readPofRecord.
+using LineStateFn = LineState (*)(RecordScan& scan);
 
-// Line ends and the end of the file, indexed by byte + 1 (EOF is -1).
-constexpr std::array<bool, 257> buildLineEnds() {
-    std::array<bool, 257> ends{};
-    ends[EOF + 1] = true;
-    ends['\r' + 1] = true;
-    ends['\n' + 1] = true;
-    ends[kEndOfInputMark + 1] = true;
+constexpr std::array<bool, 256> buildLineEnds() {
+    std::array<bool, 256> ends{};
+    ends['\r'] = true;
+    ends['\n'] = true;
+    ends[kEndOfInputMark] = true;
     return ends;
 }
-constexpr std::array<bool, 257> kLineEnds = buildLineEnds();
-static_assert(EOF == -1);
+constexpr std::array<bool, 256> kLineEnds = buildLineEnds();
 
-bool endsLine(int byte) { return kLineEnds[static_cast<std::size_t>(byte + 1)]; }
+bool endsLine(char c) { return kLineEnds[static_cast<unsigned char>(c)]; }
 
-// Blanks, tabs and digits up to the colon, taken in one run; anything else
-// makes the line no record line.
-LineState scanPrefix(RecordScan& scan, int& byte) {
-    for (;; byte = getc_unlocked(scan.file)) {
-        if (isBlank(byte)) continue;
-        if (!isDigit(byte)) break;
-        const int32_t digit = byte - '0';
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool kLittleEndian = true;
+#else
+constexpr bool kLittleEndian = false;
+#endif
+
+// The bytes of `word` that are CR, LF or control-Z, as the high bit of each:
+// a byte equal to the pattern's leaves a zero byte in the difference, and a
+// zero byte sets its high bit in (x - 0x01..) & ~x. A borrow can mark bytes
+// above a true match, never below it, so the lowest mark is exact.
+uint64_t lineEndMarks(uint64_t word) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighs = 0x8080808080808080ULL;
+    const uint64_t cr = word ^ (kOnes * '\r');
+    const uint64_t lf = word ^ (kOnes * '\n');
+    const uint64_t sub = word ^ (kOnes * kEndOfInputMark);
+    return (((cr - kOnes) & ~cr) | ((lf - kOnes) & ~lf) | ((sub - kOnes) & ~sub)) & kHighs;
+}
+
+// The end of the run that starts at `at`: the first line end, or the block's
+// end `end`, where a line end stands as a sentinel. Sixteen bytes at a time
+// where the processor compares them at once, then eight, while they lie
+// inside the block.
+const char* runEnd(const char* at, const char* end) {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i sub = _mm_set1_epi8(static_cast<char>(kEndOfInputMark));
+    for (; end - at >= 16; at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)),
+                                          _mm_cmpeq_epi8(bytes, sub));
+        const int mask = _mm_movemask_epi8(ends);
+        if (mask != 0) return at + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    if constexpr (kLittleEndian) {
+        for (uint64_t word; end - at >= 8; at += 8) {
+            std::memcpy(&word, at, sizeof word);
+            const uint64_t marks = lineEndMarks(word);
+            if (marks != 0) return at + __builtin_ctzll(marks) / 8;
+        }
+    }
+    while (!endsLine(*at)) ++at;
+    return at;
+}
+
+// Blanks, tabs and digits up to the colon; anything else makes the line no
+// record line.
+LineState scanPrefix(RecordScan& scan) {
+    PofRecordReader& reader = scan.reader;
+    const char* at = reader.at;
+    for (; at < reader.end; ++at) {
+        const char c = *at;
+        if (isBlank(c)) continue;
+        if (!isDigit(c)) break;
+        const int32_t digit = c - '0';
         if (++scan.digits > kRecordDigitsMax || scan.pending > (INT32_MAX - digit) / 10)
             scan.pending = INT32_MAX;
         else
             scan.pending = scan.pending * 10 + digit;
         if (scan.digits > kRecordDigitsMax) scan.digits = kRecordDigitsMax + 1;
     }
-    if (endsLine(byte)) return kPrefix;
-    if (byte == ':' && scan.digits > 0) {
+    reader.at = at;
+    if (at == reader.end || endsLine(*at)) return kPrefix;
+    if (*at == ':' && scan.digits > 0) {
         scan.number = scan.pending;
-        byte = getc_unlocked(scan.file);
+        reader.at = at + 1;
         return kPayload;
     }
     return kSkip;
 }
 
-// Every byte up to the line end, taken in one run; bytes beyond the limit are
-// dropped. Kept in locals: a store through the char buffer may alias the scan.
-LineState scanPayload(RecordScan& scan, int& byte) {
-    std::FILE* const file = scan.file;
-    char* const buffer = scan.buffer;
-    const int limit = scan.limit;
-    int length = scan.length;
-    int c = byte;
-    for (; !endsLine(c); c = getc_unlocked(file))
-        if (length < limit) buffer[length++] = static_cast<char>(c);
-    scan.length = length;
-    byte = c;
+// Every byte up to the line end; bytes beyond the limit are dropped.
+LineState scanPayload(RecordScan& scan) {
+    PofRecordReader& reader = scan.reader;
+    const char* const end = runEnd(reader.at, reader.end);
+    const std::size_t run = static_cast<std::size_t>(end - reader.at);
+    const std::size_t room = static_cast<std::size_t>(scan.limit - scan.length);
+    const std::size_t taken = run < room ? run : room;
+    std::memcpy(scan.buffer + scan.length, reader.at, taken);
+    scan.length += static_cast<int>(taken);
+    reader.at = end;
     return kPayload;
 }
 
 // The rest of a line that is no record line.
-LineState skipLine(RecordScan& scan, int& byte) {
-    std::FILE* const file = scan.file;
-    int c = byte;
-    while (!endsLine(c)) c = getc_unlocked(file);
-    byte = c;
+LineState skipLine(RecordScan& scan) {
+    scan.reader.at = runEnd(scan.reader.at, scan.reader.end);
     return kSkip;
 }
 
@@ -112,31 +163,77 @@ constexpr LineStateFn kLineStates[] = {
 };
 static_assert(std::size(kLineStates) == 3);
 
+// The next block of the file; false at its end (or a read error, or after a
+// control-Z), which is final.
+bool refill(PofRecordReader& reader) {
+    if (reader.ended) return false;
+    const std::size_t got = std::fread(reader.block, 1, reader.capacity, reader.file);
+    if (got == 0) {
+        reader.ended = true;
+        return false;
+    }
+    reader.at = reader.block;
+    reader.end = reader.block + got;
+    reader.block[got] = '\n';  // the sentinel that ends every run
+    return true;
+}
+
 }  // namespace
 
-// Reads the next record line of `file` into `buffer` (at most `limit` bytes
-// plus the terminator) and returns its number, or -1 when the file ends before
-// a number was read. The caller holds the stream's lock (getc_unlocked).
-int readPofRecord(std::FILE* file, char* buffer, int limit) {
-    RecordScan scan{file, buffer, limit < 0 ? 0 : limit, 0, -1, 0, 0};
+void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t blockSize) {
+    reader.file = file;
+    reader.ended = false;
+    reader.length = 0;
+    if (blockSize == 0 || blockSize > kRecordBlockSize) blockSize = kRecordBlockSize;
+    // Without memory for a block the reader makes do with its own small one:
+    // slower, but every record still arrives.
+    reader.owned = blockSize > kRecordInlineBlockSize
+                       ? static_cast<char*>(memResize(nullptr, blockSize + 1))
+                       : nullptr;
+    reader.block = reader.owned != nullptr ? reader.owned : reader.inlineBlock;
+    reader.capacity = reader.owned != nullptr ? blockSize
+                      : blockSize < kRecordInlineBlockSize ? blockSize
+                                                           : kRecordInlineBlockSize;
+    reader.at = reader.end = reader.block;
+    // The blocks are the file's only buffer: stdio reads straight into them.
+    if (file != nullptr) std::setvbuf(file, nullptr, _IONBF, 0);
+    else reader.ended = true;
+}
+
+void closeRecordReader(PofRecordReader& reader) {
+    memRelease(reader.owned);
+    reader.owned = nullptr;
+    reader.block = reader.inlineBlock;
+    reader.at = reader.end = reader.block;
+    reader.ended = true;
+}
+
+// Reads the next record line into `buffer` (at most `limit` bytes plus the
+// terminator) and returns its number, or -1 when the file ends before a number
+// was read.
+int readPofRecord(PofRecordReader& reader, char* buffer, int limit) {
+    RecordScan scan{reader, buffer, limit < 0 ? 0 : limit, 0, -1, 0, 0};
     LineState state = kPrefix;
-    int byte = getc_unlocked(file);
     for (;;) {
-        if (isEndOfInput(byte)) {
-            if (byte == kEndOfInputMark) std::ungetc(kEndOfInputMark, file);
+        if (reader.at == reader.end && !refill(reader)) break;
+        const char c = *reader.at;
+        if (static_cast<unsigned char>(c) == kEndOfInputMark) {
+            reader.ended = true;
+            reader.at = reader.end;
             break;
         }
-        if (byte == '\r' || byte == '\n') {
+        if (c == '\r' || c == '\n') {
+            ++reader.at;
             if (scan.length > 0) break;
             state = kPrefix;
             scan.digits = 0;
             scan.pending = 0;
-            byte = getc_unlocked(file);
             continue;
         }
-        state = kLineStates[state](scan, byte);
+        state = kLineStates[state](scan);
     }
     buffer[scan.length] = '\0';
+    reader.length = scan.length;
     return scan.number;
 }
 

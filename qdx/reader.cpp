@@ -107,11 +107,6 @@ Reader reader;
 // ---------------------------------------------------------------------------
 // Character level
 
-int readChar(std::FILE* source) {
-    reader.current = reader.nextChar(source);
-    return reader.current;
-}
-
 // Yields the byte at the cursor and steps past it; at the terminating NUL, at
 // a byte 26 or without a cursor it yields 26 and stays, so a finished run
 // leaves the cursor just past the last character it consumed.
@@ -121,6 +116,13 @@ int readFromText(std::FILE*) {
     if (c == '\0' || c == kEndOfText) return kEndOfText;
     ++reader.textCursor;
     return c;
+}
+
+// The text source is called directly, where the compiler can take it in
+// line: it is the source of every tool record.
+int readChar(std::FILE* source) {
+    reader.current = reader.nextChar == readFromText ? readFromText(source) : reader.nextChar(source);
+    return reader.current;
 }
 
 // The position a body begins or ends at. A stream reports its file position.
@@ -166,7 +168,7 @@ bool growToken(std::size_t step) {
 // Stores one character; false when the buffer cannot grow or the token would
 // pass kQdxTokenMax characters (a runaway name or value must not exhaust
 // memory: the element then fails like an out-of-memory one).
-bool storeChar(int c, std::size_t step = kQdxGrowStep) {
+inline __attribute__((always_inline)) bool storeChar(int c, std::size_t step = kQdxGrowStep) {
     TokenBuffer& token = reader.token;
     if (token.length >= kQdxTokenMax) return false;
     if (token.room < 2 && !growToken(step)) return false;
@@ -186,8 +188,15 @@ char* takeToken() {
     return text;
 }
 
+// Tokens are short: counting in line costs less than a call.
+std::size_t textLength(const char* text) {
+    std::size_t length = 0;
+    while (text[length] != '\0') ++length;
+    return length;
+}
+
 void trimTrailing(char* text, bool tabsToo) {
-    std::size_t length = std::strlen(text);
+    std::size_t length = textLength(text);
     while (length > 0 && (text[length - 1] == ' ' || (tabsToo && text[length - 1] == '\t'))) --length;
     text[length] = '\0';
 }
@@ -196,7 +205,7 @@ void trimSpaces(char* text) {
     trimTrailing(text, false);
     std::size_t lead = 0;
     while (text[lead] == ' ') ++lead;
-    if (lead > 0) std::memmove(text, text + lead, std::strlen(text + lead) + 1);
+    if (lead > 0) std::memmove(text, text + lead, textLength(text + lead) + 1);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,7 +1,6 @@
-// The move parser walks the tokens as the tokenizer finds them, without
-// copies. Its result must equal the plain reading of the grammar over the
-// stored token list (tokenizeMove, splitToken) for every payload: random
-// payloads over the grammar's characters, compared field by field.
+// The move parser reads a payload in one pass. Its result must equal the
+// plain reading of the grammar over the stored token list for every payload:
+// random payloads over the grammar's characters, compared field by field.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -18,78 +17,6 @@ namespace {
 
 using namespace pofreader;
 
-int32_t kindOfWord(const char* word, int32_t kind) {
-    if (word[0] != 'o' || word[1] == '\0' || word[2] != '\0') return kind;
-    switch (word[1]) {
-        case 'A': return kKindArcOpen;
-        case 'L': return kKindFeed;
-        case 'M': return kKindRapid;
-        default: return kind;
-    }
-}
-
-// One axis word, read from copies of its parts; only a part that is
-// converted (x, y, z: second and third; u, v, w: second) is bounded.
-bool takeAxis(char axis, const std::string& value, MoveWords& words) {
-    std::string parts[3];
-    int count = 0;
-    std::size_t start = 0;
-    const int converted = std::strchr("xyz", axis) != nullptr ? 2 : 1;
-    for (;;) {
-        const std::size_t slash = value.find('/', start);
-        parts[count] = value.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (count >= 1 && count <= converted && parts[count].size() > kMovePartMax) return false;
-        ++count;
-        if (slash == std::string::npos || count == 3) break;
-        start = slash + 1;
-    }
-    const bool hasTarget = count >= 2 && !parts[1].empty();
-    const bool hasThird = count >= 3 && !parts[2].empty();
-    const double target = hasTarget ? parseNumber(parts[1].c_str(), parts[1].size()) : 0.0;
-    if (std::strchr("xyz", axis) != nullptr) {
-        const int i = axis - 'x';
-        int32_t* given[] = {&words.xGiven, &words.yGiven, &words.zGiven};
-        double* targets[] = {&words.targetX, &words.targetY, &words.targetZ};
-        double* thirds[] = {&words.thirdX, &words.thirdY, &words.thirdZ};
-        if (hasTarget) *targets[i] = *thirds[i] = target, *given[i] = 1;
-        if (hasThird) *thirds[i] = parseNumber(parts[2].c_str(), parts[2].size());
-    } else {
-        const int i = axis - 'u';
-        int32_t* given[] = {&words.uGiven, &words.vGiven, &words.wGiven};
-        double* components[] = {&words.u, &words.v, &words.w};
-        if (hasTarget) *components[i] = target, *given[i] = 1;
-    }
-    return true;
-}
-
-// The grammar read over the stored tokens.
-int32_t referenceParse(const char* payload, MoveWords& words) {
-    words.kind = kKindNone;
-    words.xGiven = words.yGiven = words.zGiven = words.uGiven = words.vGiven = words.wGiven = 0;
-    const MoveWords preset = words;
-    bool inGroup = false, readable = true;
-    for (const std::string& token : testing_support::tokenizeMove(payload)) {
-        const testing_support::SplitToken split = testing_support::splitToken(token);
-        const std::string& name = split.name;
-        const std::string& value = split.value;
-        if (!split.bracketed) {
-            if (name == "(") inGroup = true;
-            else if (name == ")") inGroup = false;
-            else words.kind = kindOfWord(name.c_str(), words.kind);
-        } else if (!inGroup) {
-            words.kind = kindOfWord(name.c_str(), words.kind);
-        } else if (name == "o") {
-            if (words.kind == kKindArcOpen && value == "-") words.kind = kKindArcMinus;
-            else if (words.kind == kKindArcOpen && value == "+") words.kind = kKindArcPlus;
-        } else if (name.size() == 1 && std::strchr("xyzuvw", name[0]) != nullptr) {
-            readable = takeAxis(name[0], value, words);
-        }
-        if (!readable) break;
-    }
-    if (!readable) words = preset;  // an unreadable record changes nothing
-    return words.kind;
-}
-
 MoveWords preset() {
     MoveWords words{};
     words.targetX = words.thirdX = 1;
@@ -104,7 +31,7 @@ MoveWords preset() {
 void expectSame(const std::string& payload) {
     MoveWords walked = preset(), reference = preset();
     const int32_t kind = parseMoveTokens(payload.c_str(), walked);
-    EXPECT_EQ(kind, referenceParse(payload.c_str(), reference)) << payload;
+    EXPECT_EQ(kind, testing_support::parseMoveReference(payload.c_str(), reference)) << payload;
     // Field by field: the record has padding after the flags.
     EXPECT_EQ(std::memcmp(&walked.kind, &reference.kind, 7 * sizeof(int32_t)), 0) << payload;
     EXPECT_EQ(std::memcmp(&walked.targetX, &reference.targetX, 9 * sizeof(double)), 0) << payload;

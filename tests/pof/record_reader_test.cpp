@@ -25,21 +25,36 @@ std::ostream& operator<<(std::ostream& out, const Read& read) {
     return out << read.number << ":" << read.payload;
 }
 
+// A reader over `bytes` in memory, read in blocks of `blockSize` (0: the
+// reader's own size).
+struct MemoryReader {
+    std::string copy;
+    std::FILE* file;
+    PofRecordReader reader;
+    MemoryReader(const std::string& bytes, std::size_t blockSize = 0) : copy(bytes) {
+        file = copy.empty() ? std::tmpfile() : fmemopen(copy.data(), copy.size(), "rb");
+        EXPECT_NE(file, nullptr);
+        openRecordReader(reader, file, blockSize);
+    }
+    ~MemoryReader() {
+        closeRecordReader(reader);
+        std::fclose(file);
+    }
+};
+
 // Every record of `bytes`, then checks that the reader stays at the end.
-std::vector<Read> readAll(const std::string& bytes, int limit = kPayloadLimit) {
-    std::string copy = bytes;
-    std::FILE* file = copy.empty() ? std::tmpfile() : fmemopen(copy.data(), copy.size(), "rb");
-    EXPECT_NE(file, nullptr);
+std::vector<Read> readAll(const std::string& bytes, int limit = kPayloadLimit,
+                          std::size_t blockSize = 0) {
+    MemoryReader memory(bytes, blockSize);
     std::vector<Read> reads;
     std::vector<char> buffer(static_cast<std::size_t>(limit) + 1, 'X');
     for (int guard = 0; guard < 1000; ++guard) {
-        const int number = readPofRecord(file, buffer.data(), limit);
+        const int number = readPofRecord(memory.reader, buffer.data(), limit);
         if (number < 0) break;
         reads.push_back({number, std::string(buffer.data())});
     }
     // The end is final: a further call returns -1 again.
-    EXPECT_EQ(readPofRecord(file, buffer.data(), limit), -1);
-    std::fclose(file);
+    EXPECT_EQ(readPofRecord(memory.reader, buffer.data(), limit), -1);
     return reads;
 }
 
@@ -87,6 +102,17 @@ TEST(RecordReader, LineSyntax) {
     }
 }
 
+// Lines that straddle blocks, split at every place: a prefix, a payload, a
+// CR LF pair or a skipped line cut in two reads as it does in one block.
+TEST(RecordReader, BlockBoundariesChangeNothing) {
+    for (const std::size_t blockSize : {1u, 2u, 3u, 5u, 8u, 300u}) {
+        for (const LineCase& c : lineCases()) {
+            SCOPED_TRACE(std::string(c.name) + ", block " + std::to_string(blockSize));
+            EXPECT_EQ(readAll(c.bytes, kPayloadLimit, blockSize), c.expected);
+        }
+    }
+}
+
 // The buffer keeps the NUL and the bytes 128 to 255 as they stood.
 TEST(RecordReader, PayloadBytesArriveUnchanged) {
     std::string bytes = "2:";
@@ -97,12 +123,10 @@ TEST(RecordReader, PayloadBytesArriveUnchanged) {
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(reads[0].payload, bytes.substr(2, bytes.size() - 3));
 
-    std::string withNul("2:ab\0cd\n", 8);
-    std::FILE* file = fmemopen(withNul.data(), withNul.size(), "rb");
+    MemoryReader withNul(std::string("2:ab\0cd\n", 8));
     char buffer[kPayloadBufferSize];
-    ASSERT_EQ(readPofRecord(file, buffer, kPayloadLimit), 2);
+    ASSERT_EQ(readPofRecord(withNul.reader, buffer, kPayloadLimit), 2);
     EXPECT_EQ(std::string(buffer, 6), std::string("ab\0cd\0", 6));
-    std::fclose(file);
 }
 
 TEST(RecordReader, LimitIsRespected) {
@@ -143,15 +167,13 @@ TEST(RecordReader, BinaryGarbageEndsCleanly) {
         state = state * 1103515245u + 12345u;
         garbage += static_cast<char>((state >> 16) & 0xff);
     }
-    std::string copy = garbage;
-    std::FILE* file = fmemopen(copy.data(), copy.size(), "rb");
+    MemoryReader memory(garbage);
     char buffer[kPayloadBufferSize];
     int calls = 0;
-    for (int number; (number = readPofRecord(file, buffer, kPayloadLimit)) >= 0; ++calls) {
+    for (int number; (number = readPofRecord(memory.reader, buffer, kPayloadLimit)) >= 0; ++calls) {
         EXPECT_LE(std::char_traits<char>::length(buffer), static_cast<std::size_t>(kPayloadLimit));
         ASSERT_LT(calls, 200000);
     }
-    std::fclose(file);
 }
 
 }  // namespace

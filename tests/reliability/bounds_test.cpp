@@ -218,11 +218,14 @@ Observed transformationName(std::size_t length) {
 Observed payload(std::size_t length) {
     std::string bytes = "2:" + std::string(length, 'p') + "\n2:next\n";
     std::FILE* stream = memoryStream(bytes);
+    PofRecordReader reader;
+    openRecordReader(reader, stream);
     char buffer[kPayloadBufferSize];
-    const int type = readPofRecord(stream, buffer, kPayloadLimit);
+    const int type = readPofRecord(reader, buffer, kPayloadLimit);
     char next[kPayloadBufferSize];
     // The cut line does not spill into the next record.
-    const bool nextIntact = readPofRecord(stream, next, kPayloadLimit) == 2 && std::strcmp(next, "next") == 0;
+    const bool nextIntact = readPofRecord(reader, next, kPayloadLimit) == 2 && std::strcmp(next, "next") == 0;
+    closeRecordReader(reader);
     std::fclose(stream);
     return type == 2 && nextIntact ? kept(std::strlen(buffer)) : kRefused;
 }

@@ -1,17 +1,19 @@
 // The move grammar's stored tokens, read plainly: the reference that the
-// parser's walk over the scanner's views is checked against.
+// one-pass parser is checked against.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "pof/pof.h"
 
 namespace testing_support {
 
 // The tokens of one payload, copied.
 using TokenList = std::vector<std::string>;
 
-// The tokens of `payload` as the scanner finds them, an open bracket value
-// closed with "]", at any length.
+// The tokens of `payload`, an open bracket value closed with "]", at any
+// length.
 TokenList tokenizeMove(const char* payload);
 
 // A token taken apart: name before the first '[', value after it, every ']'
@@ -22,5 +24,9 @@ struct SplitToken {
     bool bracketed = false;  // the token held a '['
 };
 SplitToken splitToken(const std::string& token);
+
+// The current revision's move grammar read plainly over the stored tokens,
+// with the parser's contract: the kind, and the words from their preset.
+int32_t parseMoveReference(const char* payload, pofreader::MoveWords& words);
 
 }  // namespace testing_support
