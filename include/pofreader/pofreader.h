@@ -25,6 +25,14 @@
  * null vector with a non-zero count, or a count above 16383 (the record keeps
  * the count in 16 bits); it then raises no event and does not read the vector.
  * A null entry inside the vector is skipped as if it were not there.
+ *
+ * Threads. The library starts none and takes no lock. One run at a time per
+ * process: the cycle records are static, and the readers keep module-wide
+ * state, so two threads must never be inside the library at once (serialise
+ * the calls of all four entry points, or keep the library on one thread). A
+ * run may start a nested run only from within one of its host callbacks, on
+ * the same thread, at most eight deep; each reader finishes before control
+ * returns to the host, so nesting is safe where concurrency is not.
  */
 #ifndef POFREADER_POFREADER_H
 #define POFREADER_POFREADER_H
@@ -340,7 +348,8 @@ static inline int isMoveCode(int32_t code) {
 
 /* Returns the POF reading cycle's static record; never null. */
 POFREADER_EXPORT CycleContext *qvCSgetCycle(void);
-/* Runs one cycle on `ctx` (null: the POF reading cycle). Returns 1 when the
+/* Runs one cycle on `ctx` (null: the POF reading cycle); one run at a time
+ * per process, nested runs only from its host callbacks. Returns 1 when the
  * cycle was prepared and its phases ran, else 0. `host` may be null. */
 POFREADER_EXPORT int qvCSexecCycle(CycleContext *ctx, int argc, char *const *argv,
                                    HostCallbacks *host);
