@@ -222,7 +222,7 @@ int32_t parseMoveTokens(const char* payload, MoveWords& words) {
 }
 
 int32_t parseMove(const char* payload, std::size_t length, MoveWords& words) {
-    if constexpr (kEarlierRevision) return parseMoveEarlier(payload, words);
+    if constexpr (kEarlierRevision) return parseMoveEarlier(payload, length, words);
     return parseCurrent(payload, payload + (length > 0 ? length : std::strlen(payload)), words);
 }
 
