@@ -65,7 +65,6 @@ const char* skipTo(const std::array<bool, 256>& table, const char* at) {
     return at;
 }
 
-
 const char* skipBlanks(const char* at) {
     while (isBlank(*at)) ++at;
     return at;
