@@ -41,29 +41,15 @@ enum EarlierState : int {
     kReject = 5,  // the whole record is refused
 };
 
-// The characters that end a run; the payload's terminator ends every run.
-constexpr std::array<bool, 256> stopTable(const char* stops) {
-    std::array<bool, 256> table{};
-    table[0] = true;
-    for (; *stops != '\0'; ++stops) table[static_cast<unsigned char>(*stops)] = true;
-    return table;
-}
-constexpr std::array<bool, 256> kGroupStops = stopTable("(");
-constexpr std::array<bool, 256> kValueStops = stopTable("])");
-constexpr std::array<bool, 256> kPartStops = stopTable("/])");
+// The characters that end each run of the grammar.
+constexpr StopTable kGroupStops = stopTable("(");
+constexpr StopTable kValueStops = stopTable("])");
+constexpr StopTable kPartStops = stopTable("/])");
 // A blank in a number sends it to the copy without blanks.
-constexpr std::array<bool, 256> kNumberStops = stopTable("/]) \t");
+constexpr StopTable kNumberStops = stopTable("/]) \t");
 // Behind a six-letter word that is not "multax": the next "[" refuses.
-constexpr std::array<bool, 256> kSpoiledStops = stopTable("[)");
+constexpr StopTable kSpoiledStops = stopTable("[)");
 
-bool stopsAt(const std::array<bool, 256>& table, char c) {
-    return table[static_cast<unsigned char>(c)];
-}
-
-const char* skipTo(const std::array<bool, 256>& table, const char* at) {
-    while (!stopsAt(table, *at)) ++at;
-    return at;
-}
 
 const char* skipBlanks(const char* at) {
     while (isBlank(*at)) ++at;
