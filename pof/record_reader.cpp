@@ -209,12 +209,12 @@ static_assert(std::size(kLineStates) == 3);
 // control-Z), which is final.
 bool refill(PofRecordReader& reader) {
     if (reader.ended) return false;
-    reader.base += static_cast<long>(reader.end - reader.block);
     const std::size_t got = std::fread(reader.block, 1, reader.capacity, reader.file);
     if (got == 0) {
         reader.ended = true;
         return false;
     }
+    reader.base += static_cast<long>(reader.end - reader.block);
     reader.at = reader.block;
     reader.end = reader.block + got;
     reader.block[got] = '\n';  // the sentinel that ends every run
