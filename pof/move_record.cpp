@@ -79,7 +79,9 @@ void handleMoveRecord(const char* payload, PofReaderState& state) {
     MoveWords words;
     presetWords(state, words);
     const int32_t kind = parseMove(payload, state.payloadLength, words);
-    if (kind < kKindRapid || kind > kKindArcPlus) return noteMoveDropped(kind);
+    // The kind is read again from the words there, so that nothing is kept
+    // aside for the rare refusal.
+    if (kind < kKindRapid || kind > kKindArcPlus) return noteMoveDropped(words.kind);
 
     // ---- Send.
     SignalRecord& record = *state.record;

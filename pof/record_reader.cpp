@@ -94,9 +94,12 @@ long offsetOf(const PofRecordReader& reader, const char* at) {
     else diagnose(kDiagNumberWithoutColon, offset);
 }
 
-[[gnu::cold]] void notePayloadCut(RecordScan& scan, const char* firstDropped) {
+// Called before the run is taken: it is cut behind the room left. Everything
+// is found from the scan, so the caller keeps nothing aside for it.
+[[gnu::cold]] void notePayloadCut(RecordScan& scan) {
     if (diagnosticSink == nullptr || scan.cutReported) return;
     scan.cutReported = true;
+    const char* firstDropped = scan.reader.at + (scan.limit - scan.length);
     diagnose(kDiagPayloadCut, offsetOf(scan.reader, firstDropped), -1, scan.limit);
 }
 
@@ -185,7 +188,7 @@ LineState scanPayload(RecordScan& scan) {
     const std::size_t run = static_cast<std::size_t>(end - reader.at);
     const std::size_t room = static_cast<std::size_t>(scan.limit - scan.length);
     const std::size_t taken = run < room ? run : room;
-    if (run > room) notePayloadCut(scan, reader.at + taken);
+    if (run > room) notePayloadCut(scan);
     std::memcpy(scan.buffer + scan.length, reader.at, taken);
     scan.length += static_cast<int>(taken);
     reader.at = end;
