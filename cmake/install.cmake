@@ -31,6 +31,10 @@ if(TARGET pofhost)
   install(TARGETS pofhost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/host/pofhost.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+if(TARGET pofcheck)
+  install(TARGETS pofcheck pofcheck_700 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/host/pofcheck.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
@@ -38,11 +42,12 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DO
 set(CPACK_PACKAGE_NAME pofreader)
 set(CPACK_PACKAGE_VENDOR quorvant)
 set(CPACK_PACKAGE_CONTACT "pofreader maintainers <pofreader@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "quorvant POF Reading Cycle: cycle libraries and the pofhost host")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "quorvant POF Reading Cycle: cycle libraries, the pofhost host and pofcheck")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "Shared libraries with a C ABI that read POF toolpath files and deliver their\n"
   "records to a host cycle system (revisions 9.50 and 7.00), their header, CMake\n"
-  "package and pkg-config file, and pofhost, a host that prints every delivery.")
+  "package and pkg-config file, pofhost, a host that prints every delivery, and\n"
+  "pofcheck, which says with a file, a line and a reason what the cycle drops.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

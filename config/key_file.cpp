@@ -16,6 +16,7 @@
 
 #include "common/char_classes.h"
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "config/config.h"
 
@@ -60,6 +61,7 @@ struct Lexer {
     int current = kEnd;
     bool continuationMark = false;  // '>' seen after the value on this line
     bool entryRefused = false;
+    bool lineRejected = false;  // state 12 was reached by a fault
     Token name{};   // filled by the name states
     Token value{};  // filled by the value states
 };
@@ -71,20 +73,30 @@ int readNext() {
     return lexer.current;
 }
 
+[[gnu::cold]] void refuseEntry(long bound) {
+    lexer.entryRefused = true;
+    if (diagnosticSink != nullptr) diagnose(kDiagKeyRefused, streamWhere(lexer.input), -1, bound);
+}
+
+// A fault that sends the rest of the line to state 12, reported with the name
+// read so far; what was read before it stays read.
+[[gnu::cold]] State rejectLine(DiagnosticCode code) {
+    lexer.lineRejected = true;
+    if (diagnosticSink != nullptr) {
+        const char* name = lexer.name.data != nullptr ? lexer.name.data : "";
+        diagnose(code, streamWhere(lexer.input), -1, 0, name, lexer.name.length);
+    }
+    return kRejectLine;
+}
+
 // Appends one character; keeps at least one zero byte behind the text.
 void store(Token& token, int c) {
     if (lexer.entryRefused) return;
-    if (token.length >= kKeyFileTokenMax) {
-        lexer.entryRefused = true;
-        return;
-    }
+    if (token.length >= kKeyFileTokenMax) return refuseEntry(static_cast<long>(kKeyFileTokenMax));
     if (token.size - token.length < 2) {
         const std::size_t grown = token.size + kKeyFileGrowStep;
         char* data = static_cast<char*>(memResize(token.data, grown));
-        if (data == nullptr) {
-            lexer.entryRefused = true;
-            return;
-        }
+        if (data == nullptr) return refuseEntry(0);
         std::memset(data + token.size, 0, kKeyFileGrowStep);
         token.data = data;
         token.size = static_cast<uint16_t>(grown);
@@ -116,7 +128,7 @@ State bareName() {
     const int c = lexer.current;
     if (isBlank(c)) return kAfterName;
     if (c == ':') return kAfterColon;
-    if (isLineEnd(c) || isEndOfInput(c)) return kRejectLine;
+    if (isLineEnd(c) || isEndOfInput(c)) return rejectLine(kDiagKeyNoAssignment);
     store(lexer.name, c);
     readNext();
     return kBareName;
@@ -126,7 +138,7 @@ State quotedName() {
     for (;;) {
         const int c = readNext();
         if (c == '"') return kAfterName;
-        if (isLineEnd(c) || isEndOfInput(c)) return kRejectLine;
+        if (isLineEnd(c) || isEndOfInput(c)) return rejectLine(kDiagKeyNoAssignment);
         store(lexer.name, c);
     }
 }
@@ -134,16 +146,18 @@ State quotedName() {
 State afterName() {
     int c = readNext();
     while (isBlank(c)) c = readNext();
-    return c == ':' ? kAfterColon : kRejectLine;
+    return c == ':' ? kAfterColon : rejectLine(kDiagKeyNoAssignment);
 }
 
-State afterColon() { return readNext() == '=' ? kBeforeValue : kRejectLine; }
+State afterColon() {
+    return readNext() == '=' ? kBeforeValue : rejectLine(kDiagKeyColonWithoutEquals);
+}
 
 State beforeValue() {
     int c = readNext();
     while (isBlank(c)) c = readNext();
     if (c == '"') return kQuotedValue;
-    if (isLineEnd(c) || isEndOfInput(c)) return kRejectLine;
+    if (isLineEnd(c) || isEndOfInput(c)) return rejectLine(kDiagKeyNoValue);
     return kBareValue;
 }
 
@@ -190,7 +204,9 @@ State afterValue() {
             lexer.continuationMark = true;
             continue;
         }
-        return kRejectLine;
+        // The end of the input is no fault: the entry is simply over.
+        if (isEndOfInput(c)) return kRejectLine;
+        return rejectLine(kDiagKeyAfterValue);
     }
 }
 
@@ -261,7 +277,13 @@ int keyFileNextPair(std::FILE* stream, ConfigPair* pair) {
 
     if (!lexer.entryRefused && lexer.name.data != nullptr && lexer.name.data[0] != '\0') {
         char* text = lexer.value.data;
-        if (text == nullptr) text = memDupString("");
+        if (text == nullptr) {
+            // An empty value is refused by the merge: the line adds nothing.
+            if (diagnosticSink != nullptr && !lexer.lineRejected)
+                diagnose(kDiagKeyEmptyValue, streamWhere(stream), -1, 0, lexer.name.data,
+                         lexer.name.length);
+            text = memDupString("");
+        }
         if (text != nullptr) {
             pair->name = lexer.name.data;
             pair->value = text;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "config/config.h"
 
@@ -49,7 +50,12 @@ ConfigNode* configLoadKeyFile(ConfigNode* list, const char* path, ConfigTag tag)
     }
 
     std::FILE* stream = keyFileOpen(openPath);
-    if (stream == nullptr) return list;
+    if (stream == nullptr) {
+        if (diagnosticSink != nullptr)
+            diagnoseText(tag < PFR_TAG_CALL ? kDiagDefaultsNotOpened : kDiagFileNotOpened, openPath);
+        return list;
+    }
+    if (diagnosticSink != nullptr) diagnoseFileBegin(openPath, kDiagKeyFile, streamWhere, stream);
 
     ConfigPair pair{nullptr, nullptr};
     // Each entry replaces an earlier one of its name: the side table finds it
@@ -64,6 +70,7 @@ ConfigNode* configLoadKeyFile(ConfigNode* list, const char* path, ConfigTag tag)
             list = configMergeIndexed(index, list, &pair, tag);
         if (std::feof(stream) || std::ferror(stream)) break;
     }
+    if (diagnosticSink != nullptr) diagnoseFileEnd();
     configIndexRelease(index);
     memRelease(pair.name);
     memRelease(pair.value);

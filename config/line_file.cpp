@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "common/char_classes.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "config/config.h"
 
@@ -19,9 +20,30 @@ char nameBuffer[kLineNameSize];
 char valueBuffer[kLineValueSize];
 
 
-// Stores one character while the buffer has room; the rest is dropped.
-void append(char* buffer, std::size_t size, std::size_t& length, int c) {
-    if (length + 1 < size) buffer[length++] = static_cast<char>(c);
+// Stores one character while the buffer has room; the rest is dropped. False
+// for a dropped one.
+bool append(char* buffer, std::size_t size, std::size_t& length, int c) {
+    if (length + 1 < size) {
+        buffer[length++] = static_cast<char>(c);
+        return true;
+    }
+    return false;
+}
+
+// Reported once per entry, at the first character dropped.
+[[gnu::cold]] void noteCut(std::FILE* stream, bool& reported, DiagnosticCode code, std::size_t size) {
+    if (reported || diagnosticSink == nullptr) return;
+    reported = true;
+    diagnose(code, streamWhere(stream), -1, static_cast<long>(size - 1));
+}
+
+// A comment ended by a line end that does not end the entry: the next line's
+// text joins this entry's value.
+[[gnu::cold]] void noteContinued(std::FILE* stream, bool& pending, std::size_t nameLength) {
+    pending = false;
+    if (diagnosticSink == nullptr) return;
+    diagnose(kDiagLineContinued, streamWhere(stream), -1, 0, nameBuffer,
+             nameLength < sizeof nameBuffer ? nameLength : sizeof nameBuffer - 1);
 }
 
 }  // namespace
@@ -32,11 +54,17 @@ int lineFileNextEntry(std::FILE* stream, const char** name, const char** value) 
     std::size_t valueLength = 0;
     bool inValue = false;
     bool inComment = false;
+    bool nameCut = false, valueCut = false;
+    bool joinPending = false;  // a comment's line end let the entry go on
 
     for (;;) {
         const int c = std::fgetc(stream);
         if (isEndOfInput(c)) {
-            if (nameLength == 0) return 0;
+            if (nameLength == 0) {
+                if (c == kEndOfInputMark && diagnosticSink != nullptr)
+                    diagnose(kDiagControlZ, streamWhere(stream));
+                return 0;
+            }
             // Character 26 ends the input, not just this entry: leave it for
             // the next read to find.
             if (c == kEndOfInputMark) std::ungetc(c, stream);
@@ -47,6 +75,7 @@ int lineFileNextEntry(std::FILE* stream, const char** name, const char** value) 
             // with LF alone, a comment's LF only closes the comment.
             if (inComment) {
                 inComment = false;
+                joinPending = nameLength > 0;
                 continue;
             }
             if (nameLength == 0) continue;
@@ -60,15 +89,18 @@ int lineFileNextEntry(std::FILE* stream, const char** name, const char** value) 
         if (isBlank(c)) {
             if (!inValue) {
                 if (nameLength > 0) inValue = true;
-            } else if (valueLength > 0) {
-                append(valueBuffer, sizeof valueBuffer, valueLength, ' ');
+            } else if (valueLength > 0 &&
+                       !append(valueBuffer, sizeof valueBuffer, valueLength, ' ')) {
+                noteCut(stream, valueCut, kDiagLineValueCut, sizeof valueBuffer);
             }
             continue;
         }
+        if (joinPending) noteContinued(stream, joinPending, nameLength);
         if (inValue) {
-            append(valueBuffer, sizeof valueBuffer, valueLength, c);
-        } else {
-            append(nameBuffer, sizeof nameBuffer, nameLength, c);
+            if (!append(valueBuffer, sizeof valueBuffer, valueLength, c))
+                noteCut(stream, valueCut, kDiagLineValueCut, sizeof valueBuffer);
+        } else if (!append(nameBuffer, sizeof nameBuffer, nameLength, c)) {
+            noteCut(stream, nameCut, kDiagLineNameCut, sizeof nameBuffer);
         }
     }
 
@@ -83,7 +115,11 @@ int lineFileNextEntry(std::FILE* stream, const char** name, const char** value) 
 ConfigNode* configLoadLineFile(ConfigNode* list, const char* path, ConfigTag tag) {
     if (path == nullptr) return list;
     std::FILE* stream = std::fopen(path, "rb");
-    if (stream == nullptr) return list;
+    if (stream == nullptr) {
+        if (diagnosticSink != nullptr) diagnoseText(kDiagFileNotOpened, path);
+        return list;
+    }
+    if (diagnosticSink != nullptr) diagnoseFileBegin(path, kDiagLineFile, streamWhere, stream);
     // Appending behind the last node, rather than from the head each time,
     // keeps a long file linear; the list ends up exactly as configAppend makes it.
     ConfigNode* last = list;
@@ -98,6 +134,7 @@ ConfigNode* configLoadLineFile(ConfigNode* list, const char* path, ConfigTag tag
             if (last->next != nullptr) last = last->next;
         }
     }
+    if (diagnosticSink != nullptr) diagnoseFileEnd();
     std::fclose(stream);
     return list;
 }

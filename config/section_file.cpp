@@ -15,6 +15,7 @@
 
 #include "common/char_classes.h"
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "config/config.h"
 
@@ -63,6 +64,7 @@ struct Scanner {
     std::size_t wordLength = 0;  // counts on past the bound: then no keyword
     char argument[kSectionArgumentMax + 1] = {};
     std::size_t argumentLength = 0;  // likewise: then it matches nothing
+    bool faultReported = false;      // an open's failure was explained
 };
 Scanner scanner;
 
@@ -102,6 +104,22 @@ void setSelection() {
     scanner.selection = copy;
 }
 
+// A word of keyword letters that is no keyword: the open fails on it.
+[[gnu::cold]] State refuseWord() {
+    if (diagnosticSink != nullptr) {
+        scanner.faultReported = true;
+        diagnose(kDiagSectionNotKeyword, streamWhere(scanner.input), -1, 0, scanner.word,
+                 std::strlen(scanner.word));
+    }
+    return kFailedState;
+}
+
+// A line inside a section that is neither an entry nor its "end": skipped. A
+// line that opens with ';' is a comment by convention.
+[[gnu::cold]] void noteNotEntry(int c) {
+    if (diagnosticSink != nullptr && c != ';') diagnose(kDiagSectionNotEntry, streamWhere(scanner.input));
+}
+
 State skipTo(State state) {
     scanner.afterSkipState = state;
     return kSkipLine;
@@ -133,7 +151,7 @@ State keywordScanner() {
             else if (wordIs("language")) scanner.kind = kLanguage;
             else if (wordIs("start")) scanner.kind = kStart;
             else if (wordIs("end")) scanner.kind = kEndKeyword;
-            else return kFailedState;
+            else return refuseWord();
             scanner.returnState = kKeywordScanner;
             return kArgumentReader;
         }
@@ -223,7 +241,10 @@ State entryReader() {
         }
         if (isBlank(c)) {
             if (scanner.wordLength == 0) continue;
-            if (!wordIs("end")) return skipTo(kEntryReader);
+            if (!wordIs("end")) {
+                noteNotEntry(c);
+                return skipTo(kEntryReader);
+            }
             scanner.kind = kEndKeyword;
             scanner.returnState = kEntryReader;
             return kArgumentReader;
@@ -232,6 +253,7 @@ State entryReader() {
             addToWord(c);
             continue;
         }
+        noteNotEntry(c);
         return skipTo(kEntryReader);
     }
 }
@@ -271,13 +293,20 @@ int sectionFileOpen(const char* path, const char* language) {
     if (index == kSectionSlots) return -1;
     if (path == nullptr) return -2;
     std::FILE* stream = std::fopen(path, "rb");
-    if (stream == nullptr) return -2;
+    if (stream == nullptr) {
+        if (diagnosticSink != nullptr) diagnoseText(kDiagFileNotOpened, path);
+        return -2;
+    }
+    if (diagnosticSink != nullptr) diagnoseFileBegin(path, kDiagSectionFile, streamWhere, stream);
 
     releaseSelection();
     scanner.requestedLanguage = language;
     scanner.reading = false;
     scanner.kind = kNoKeyword;
+    scanner.faultReported = false;
     const int opened = runPhase(stream, kKeywordScanner);
+    if (!opened && !scanner.faultReported && diagnosticSink != nullptr)
+        diagnoseText(kDiagSectionNoStart, language, streamWhere(stream));
     scanner.requestedLanguage = nullptr;
     releaseSelection();
 
@@ -307,6 +336,7 @@ void sectionFileClose(int handle) {
     if (!validHandle(handle)) return;
     Slot& slot = slots[handle - kSectionFirstHandle];
     if (slot.stream == nullptr) return;
+    if (diagnosticSink != nullptr) diagnoseFileEnd();
     std::fclose(slot.stream);
     slot = Slot{nullptr, 0};
     --openCount;

@@ -4,6 +4,7 @@
 // one outside quotes).
 #include "common/char_classes.h"
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "frame/frame.h"
 
 namespace pofreader {
@@ -24,6 +25,16 @@ public:
     void terminate() {
         if (size_ == 0) return;
         buffer_[length_ < size_ ? length_ : size_ - 1] = '\0';
+    }
+    // Terminates the text as it is handed out; a cut one is reported.
+    void finish(DiagnosticCode cutCode) {
+        if (size_ == 0) return;
+        if (length_ < size_) {
+            buffer_[length_] = '\0';
+            return;
+        }
+        buffer_[size_ - 1] = '\0';
+        diagnose(cutCode, -1, -1, static_cast<long>(size_ - 1));
     }
     bool empty() const { return length_ == 0; }
 
@@ -56,7 +67,7 @@ bool scanName(const char*& cursor, BoundedText& name) {
                 continue;
             }
             if (c == '(') {
-                name.terminate();
+                name.finish(kDiagNameCut);
                 return !name.empty();
             }
             if (c == ')') {
@@ -94,7 +105,7 @@ void scanValue(const char* cursor, BoundedText& value) {
         }
         value.append(c);
     }
-    value.terminate();
+    value.finish(kDiagValueCut);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "frame/frame.h"
 #include "pof/pof.h"
@@ -42,10 +43,14 @@ constexpr EventName kEventNames[] = {
 };
 static_assert(std::size(kEventNames) == 16);
 
-bool nameMatches(const EventName& row, const char* name) {
-    if (kEarlierRevision && !row.inEarlier) return false;
+bool nameMatchesAnyRevision(const EventName& row, const char* name) {
     if (row.prefix) return std::strncmp(name, row.name, std::strlen(row.name)) == 0;
     return std::strcmp(name, row.name) == 0;
+}
+
+bool nameMatches(const EventName& row, const char* name) {
+    if (kEarlierRevision && !row.inEarlier) return false;
+    return nameMatchesAnyRevision(row, name);
 }
 
 // The code of `name`, or 0 when the host does not receive it.
@@ -55,14 +60,24 @@ int32_t eventCode(const char* name) {
     return 0;
 }
 
+// A name this revision drops: one the current revision knows is a known
+// difference, any other name a likely mistake.
+[[gnu::cold]] void noteUnknownEvent(const char* name) {
+    if (diagnosticSink == nullptr) return;
+    bool later = false;
+    for (const EventName& row : kEventNames) later = later || nameMatchesAnyRevision(row, name);
+    diagnoseText(later ? kDiagEventOfLaterRevision : kDiagEventUnknown, name);
+}
+
 }  // namespace
 
 void handleEventRecord(const char* payload, PofReaderState& state) {
     char name[kSplitNameSize];
     char value[kSplitValueSize];
-    if (!splitNameValue(payload, name, sizeof name, value, sizeof value)) return;
+    if (!splitNameValue(payload, name, sizeof name, value, sizeof value))
+        return diagnose(kDiagEventNoSplit);
     const int32_t code = eventCode(name);
-    if (code == 0) return;
+    if (code == 0) return noteUnknownEvent(name);
 #ifndef POFREADER_REVISION_700
     // A new cycle of the toolpath starts in the XY plane.
     if (code == PFR_CODE_CYCLE_END) {

@@ -26,6 +26,7 @@
 
 #include "common/char_classes.h"
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "pof/pof.h"
 
@@ -77,6 +78,30 @@ TextView nameOf(const char* start, const char* end, char* scratch) {
     return {scratch, kept};
 }
 
+// The part that made the last record unreadable, kept for its diagnostic.
+struct RefusedPart {
+    const char* start;
+    std::size_t length;
+};
+RefusedPart refusedPart{nullptr, 0};
+
+[[gnu::cold]] const char* refusePart(const char* part, std::size_t length) {
+    refusedPart = RefusedPart{part, length};
+    return nullptr;
+}
+
+// Reports the refused part with the letter of its word, the character before
+// the '[' that opened its value; the handler then has nothing more to say.
+[[gnu::cold]] void notePartTooLong(const char* payload) {
+    if (diagnosticSink == nullptr || refusedPart.start == nullptr) return;
+    const char* open = refusedPart.start;
+    while (open > payload && *open != '[') --open;
+    const char axis = open > payload ? open[-1] : '?';
+    diagnose(kDiagMovePartTooLong, -1, refusedPart.start - payload,
+             static_cast<long>(refusedPart.length), &axis, 1);
+    markRecordExplained();
+}
+
 // One converted part, from `at` just after its '/': the number is read while
 // the part's end is sought, so no number runs past a '/' (no character that
 // ends a part can continue a number). Returns the part's
@@ -87,7 +112,7 @@ const char* readPart(const char* at, const char* payloadEnd, bool& given, double
     const bool converted = parseShortDecimal(at, payloadEnd, value, end);
     end = skipTo(kPartStops, end);
     const std::size_t length = static_cast<std::size_t>(end - at);
-    if (length > kMovePartMax) return nullptr;
+    if (length > kMovePartMax) return refusePart(at, length);
     if (length > 0) {
         given = true;
         number = converted ? value : parseNumber(at, length);
@@ -196,7 +221,10 @@ int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& wor
         }
         // Every other name, "multax" included, has no effect.
     }
-    if (at == nullptr) words = preset;
+    if (at == nullptr) {
+        words = preset;
+        notePartTooLong(payload);
+    }
     return words.kind;
 }
 

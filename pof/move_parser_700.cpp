@@ -20,10 +20,14 @@
 // One pass: runs of characters are passed over a table look-up each, and a
 // number is read while its part's end is sought; only a part with blanks in
 // it is copied, without them.
+//
+// A refusal notes its reason and place on the way out; the parse's end turns
+// it into a diagnostic when a checker listens.
 #include <array>
 #include <cstring>
 
 #include "common/char_classes.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "pof/pof.h"
 
@@ -54,6 +58,69 @@ constexpr StopTable kSpoiledStops = stopTable("[)");
 const char* skipBlanks(const char* at) {
     while (isBlank(*at)) ++at;
     return at;
+}
+
+// Why the last record was refused, and where: the offending character, or
+// the start of the offending word or value.
+struct Refusal {
+    DiagnosticCode code;
+    const char* at;
+};
+Refusal refusal{kDiagMoveKindWord, nullptr};
+
+[[gnu::cold]] EarlierState refuse(DiagnosticCode code, const char* at) {
+    refusal = Refusal{code, at};
+    return kReject;
+}
+
+// The characters of [start, end) without blanks, at most `size` - 1 of them.
+std::size_t withoutBlanks(const char* start, const char* end, char* out, std::size_t size) {
+    std::size_t length = 0;
+    for (; start < end; ++start)
+        if (!isBlank(*start) && length + 1 < size) out[length++] = *start;
+    out[length] = '\0';
+    return length;
+}
+
+// The converted part of a value over its bound: the second part, or the third
+// when it is the value's last. Returns its start, with its length in `length`.
+const char* longPartOf(const char* value, std::size_t& length);
+
+[[gnu::cold]] void noteRefusal(const char* payload) {
+    if (diagnosticSink == nullptr || refusal.at == nullptr) return;
+    char word[32];
+    const char* at = refusal.at;
+    std::size_t length = 0;
+    switch (refusal.code) {
+        case kDiagMoveKindWord: {
+            const char* end = payload;
+            while (*end != '\0' && *end != '[' && *end != '(') ++end;
+            length = withoutBlanks(payload, end, word, sizeof word);
+            if (length == 0) {
+                diagnose(kDiagMoveNoKind);
+                return markRecordExplained();
+            }
+            break;
+        }
+        case kDiagMoveGroupWord: {
+            const char* end = at;
+            while (*end != '\0' && *end != '[' && *end != ')') ++end;
+            length = withoutBlanks(at, end, word, sizeof word);
+            break;
+        }
+        default: {  // kDiagMovePartTooLong: `at` is the value's start
+            const char* open = at > payload ? at - 1 : at;
+            while (open > payload && *open != '[') --open;
+            word[0] = open > payload ? open[-1] : '?';
+            length = 1;
+            std::size_t partLength = 0;
+            at = longPartOf(at, partLength);
+            diagnose(kDiagMovePartTooLong, -1, at - payload, static_cast<long>(partLength), word, length);
+            return markRecordExplained();
+        }
+    }
+    diagnose(refusal.code, -1, at - payload, 0, word, length);
+    markRecordExplained();
 }
 
 // A converted part: its number, unless it is over its bound.
@@ -111,11 +178,13 @@ EarlierState readAxisValue(char axis, const char*& at, const char* payloadEnd,
         }
     }
     if (*end != ']') return kDone;  // ")" or the end: the value is not taken
+    const char* const value = at;
     at = end + 1;
 
     const bool hasTarget = parts >= 2;
     const bool hasThird = position && parts == 3;  // only as the value's last part
-    if ((hasTarget && target.tooLong) || (hasThird && third.tooLong)) return kReject;
+    if ((hasTarget && target.tooLong) || (hasThird && third.tooLong))
+        return refuse(kDiagMovePartTooLong, value);
     switch (axis) {
         case 'x': words.xGiven = 1; if (hasTarget) words.targetX = target.number; break;
         case 'y': words.yGiven = 1; if (hasTarget) words.targetY = target.number; break;
@@ -136,20 +205,20 @@ EarlierState readAxisValue(char axis, const char*& at, const char* payloadEnd,
 // record whatever follows, so the parse can stop at its first wrong letter.
 EarlierState readKindWord(const char*& at, MoveWords& words) {
     at = skipBlanks(at);
-    if (*at != 'o') return kReject;
+    if (*at != 'o') return refuse(kDiagMoveKindWord, at);
     at = skipBlanks(at + 1);
     switch (*at) {
         case 'A': words.kind = kKindArcOpen; break;
         case 'L': words.kind = kKindFeed; break;
         case 'M': words.kind = kKindRapid; break;
-        default: return kReject;
+        default: return refuse(kDiagMoveKindWord, at);
     }
     at = skipBlanks(at + 1);
     switch (*at++) {
         case '(': return kGroupWord;
         case '[': return kKindBracket;
         case '\0': return kDone;  // no "[" or "(": the whole payload is the kind word
-        default: return kReject;
+        default: return refuse(kDiagMoveKindWord, at - 1);
     }
 }
 
@@ -170,6 +239,7 @@ EarlierState readGroupWord(const char*& at, char& word) {
         at += 2;
         return kBracketValue;
     }
+    const char* const start = at;
     char letters[6];
     std::size_t length = 0;  // counted up to 7, past which nothing can match
     for (;; ++at) {
@@ -185,14 +255,33 @@ EarlierState readGroupWord(const char*& at, char& word) {
         word = letters[0];
         return kBracketValue;
     }
-    if (length != 6) return kReject;
+    if (length != 6) return refuse(kDiagMoveGroupWord, start);
     if (std::memcmp(letters, "multax", 6) == 0) {
         word = 'm';
         return kBracketValue;
     }
     // The "[" is passed over and the word goes on: its next "[" refuses it.
     at = skipTo(kSpoiledStops, at);
-    return *at == '[' ? kReject : kDone;
+    return *at == '[' ? refuse(kDiagMoveGroupWord, start) : kDone;
+}
+
+const char* longPartOf(const char* value, std::size_t& length) {
+    const char* part = value;
+    const char* longest = value;
+    std::size_t longestLength = 0;
+    for (int index = 0; index < 3; ++index) {
+        const char* end = part;
+        std::size_t counted = 0;
+        for (; !stopsAt(kPartStops, *end); ++end) counted += !isBlank(*end);
+        if (index > 0 && counted > kMovePartMax && longestLength == 0) {
+            longest = part;
+            longestLength = counted;
+        }
+        if (*end != '/') break;
+        part = end + 1;
+    }
+    length = longestLength;
+    return longest;
 }
 
 int32_t parseEarlier(const char* payload, const char* payloadEnd, MoveWords& words) {
@@ -232,7 +321,10 @@ int32_t parseEarlier(const char* payload, const char* payloadEnd, MoveWords& wor
                 break;
         }
     }
-    if (state == kReject) words.kind = kKindNone;
+    if (state == kReject) {
+        words.kind = kKindNone;
+        noteRefusal(payload);
+    }
     return words.kind;
 }
 

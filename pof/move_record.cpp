@@ -1,6 +1,7 @@
 // Move records (type 31): straight moves and arcs, completed from the
 // previous position and tool axis, sent under key 31.
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "frame/frame.h"
 #include "pof/pof.h"
 
@@ -65,6 +66,12 @@ void writeStraight(SignalRecord& record, const MoveWords& words) {
     if (words.wGiven == 1) move.w = words.w;
 }
 
+// Why a parsed record is not sent, unless the parser already said so.
+[[gnu::cold]] void noteMoveDropped(int32_t kind) {
+    if (diagnosticSink == nullptr || takeRecordExplained()) return;
+    diagnose(kind == kKindArcOpen ? kDiagMoveArcOpen : kDiagMoveNoKind);
+}
+
 }  // namespace
 
 void handleMoveRecord(const char* payload, PofReaderState& state) {
@@ -72,7 +79,9 @@ void handleMoveRecord(const char* payload, PofReaderState& state) {
     MoveWords words;
     presetWords(state, words);
     const int32_t kind = parseMove(payload, state.payloadLength, words);
-    if (kind < kKindRapid || kind > kKindArcPlus) return;
+    // The kind is read again from the words there, so that nothing is kept
+    // aside for the rare refusal.
+    if (kind < kKindRapid || kind > kKindArcPlus) return noteMoveDropped(words.kind);
 
     // ---- Send.
     SignalRecord& record = *state.record;

@@ -41,6 +41,7 @@ struct PofRecordReader {
     std::size_t capacity;
     const char* at;      // the next unread byte of the block
     const char* end;     // the end of what the block holds
+    long base;           // the file offset of the block's first byte
     bool ended;          // end of file, read error or control-Z: final
     int length;          // payload bytes of the last record returned
     char* owned;
@@ -53,6 +54,9 @@ void closeRecordReader(PofRecordReader& reader);
 // Reads the next record line into `buffer` (at most `limit` bytes plus NUL).
 // Returns the record number, or -1 at the end of the file.
 int readPofRecord(PofRecordReader& reader, char* buffer, int limit);
+// The file offset of a byte of the line that the last record came from (its
+// line end, or its last byte at the end of the file); -1 before any.
+long recordLineOffset(const PofRecordReader& reader);
 
 // What the handlers share during one read phase.
 struct PofReaderState {

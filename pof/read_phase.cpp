@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "frame/frame.h"
 #include "pof/pof.h"
@@ -57,6 +58,10 @@ constexpr std::array<RecordHandlerFn, kHandledTypes> buildDispatch() {
 }
 constexpr std::array<RecordHandlerFn, kHandledTypes> kDispatch = buildDispatch();
 
+long recordWhere(const void* reader) {
+    return recordLineOffset(*static_cast<const PofRecordReader*>(reader));
+}
+
 }  // namespace
 
 int registerPofSignals(CycleContext* ctx) {
@@ -89,9 +94,13 @@ RecordHandlerFn recordHandler(int type) {
 
 int readPofFile(CycleContext* ctx) {
     PofCycleContext* pof = pofPart(ctx);
-    if (pof->toolpathFile == nullptr) return 1;
+    if (pof->toolpathFile == nullptr) {
+        if (diagnosticSink != nullptr) diagnose(kDiagNoToolpath);
+        return 1;
+    }
 
     std::FILE* file = std::fopen(pof->toolpathFile, "rb");
+    if (file == nullptr && diagnosticSink != nullptr) diagnoseText(kDiagFileNotOpened, pof->toolpathFile);
     if (file != nullptr) {
         SignalRecord record{};
         PofReaderState state = makeReaderState(ctx, &record);
@@ -99,12 +108,16 @@ int readPofFile(CycleContext* ctx) {
         // A directory reads as an immediate end of file.
         PofRecordReader reader;
         openRecordReader(reader, file);
+        if (diagnosticSink != nullptr)
+            diagnoseFileBegin(pof->toolpathFile, kDiagPofFile, recordWhere, &reader);
         for (;;) {
             const int type = readPofRecord(reader, payload, kPayloadLimit);
             if (type < 0) break;
             state.payloadLength = static_cast<std::size_t>(reader.length);
             if (RecordHandlerFn handler = recordHandler(type)) handler(payload, state);
+            else diagnose(kDiagIgnoredType, -1, -1, type);
         }
+        if (diagnosticSink != nullptr) diagnoseFileEnd();
         closeRecordReader(reader);
         std::fclose(file);
     }

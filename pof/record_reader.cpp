@@ -12,7 +12,12 @@
 // and ignored. The number is never negative.
 //
 // Control-Z (26) ends the file for good: the record in progress is returned,
-// and every later call returns -1 without reading anything behind it.
+// and every later call returns -1 without reading anything behind it. The
+// reader stays on the control-Z, so that positions still point into the file.
+//
+// Lines that are skipped, payloads that are cut and the control-Z are
+// reported to a diagnostic sink from the paths that skip, cut or stop; the
+// path of a record line reports nothing.
 //
 // The file is read in blocks into memory of the reader's own, and each state
 // takes its whole run of bytes from the block at once. A line may straddle
@@ -27,6 +32,7 @@
 
 #include "common/char_classes.h"
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "pof/pof.h"
 
@@ -43,6 +49,7 @@ struct RecordScan {
     int32_t number;   // -1 until a record number was taken
     int32_t digits;   // digits of the current line's number
     int32_t pending;  // their value, saturated
+    bool cutReported;
 };
 
 // ORDER: the line states, indices of kLineStates.
@@ -63,6 +70,42 @@ constexpr std::array<bool, 256> buildLineEnds() {
 constexpr std::array<bool, 256> kLineEnds = buildLineEnds();
 
 bool endsLine(char c) { return kLineEnds[static_cast<unsigned char>(c)]; }
+
+long offsetOf(const PofRecordReader& reader, const char* at) {
+    return reader.base + static_cast<long>(at - reader.block);
+}
+
+// A line that is no record line, at its first byte that cannot stand there.
+// A line that opens with ';' is a comment by convention and not reported.
+[[gnu::cold]] void noteSkippedLine(const RecordScan& scan, const char* at) {
+    if (diagnosticSink == nullptr) return;
+    const long offset = offsetOf(scan.reader, at);
+    if (*at == ':') return diagnose(kDiagColonWithoutNumber, offset);
+    if (scan.digits > 0) return diagnose(kDiagNumberWithoutColon, offset, -1, 0, at, 1);
+    if (*at != ';') diagnose(kDiagNoRecordNumber, offset, -1, 0, at, 1);
+}
+
+// A line end that ends no record: digits with no colon, or an empty payload,
+// whose number the next record line replaces.
+[[gnu::cold]] void noteLineEnd(const RecordScan& scan, bool inPayload) {
+    if (diagnosticSink == nullptr) return;
+    const long offset = offsetOf(scan.reader, scan.reader.at - 1);  // the line end
+    if (inPayload) diagnose(kDiagEmptyPayload, offset, -1, scan.number);
+    else diagnose(kDiagNumberWithoutColon, offset);
+}
+
+// Called before the run is taken: it is cut behind the room left. Everything
+// is found from the scan, so the caller keeps nothing aside for it.
+[[gnu::cold]] void notePayloadCut(RecordScan& scan) {
+    if (diagnosticSink == nullptr || scan.cutReported) return;
+    scan.cutReported = true;
+    const char* firstDropped = scan.reader.at + (scan.limit - scan.length);
+    diagnose(kDiagPayloadCut, offsetOf(scan.reader, firstDropped), -1, scan.limit);
+}
+
+[[gnu::cold]] void noteControlZ(const PofRecordReader& reader) {
+    if (diagnosticSink != nullptr) diagnose(kDiagControlZ, offsetOf(reader, reader.at));
+}
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 constexpr bool kLittleEndian = true;
@@ -134,6 +177,7 @@ LineState scanPrefix(RecordScan& scan) {
         reader.at = at + 1;
         return kPayload;
     }
+    noteSkippedLine(scan, at);
     return kSkip;
 }
 
@@ -144,6 +188,7 @@ LineState scanPayload(RecordScan& scan) {
     const std::size_t run = static_cast<std::size_t>(end - reader.at);
     const std::size_t room = static_cast<std::size_t>(scan.limit - scan.length);
     const std::size_t taken = run < room ? run : room;
+    if (run > room) notePayloadCut(scan);
     std::memcpy(scan.buffer + scan.length, reader.at, taken);
     scan.length += static_cast<int>(taken);
     reader.at = end;
@@ -172,6 +217,7 @@ bool refill(PofRecordReader& reader) {
         reader.ended = true;
         return false;
     }
+    reader.base += static_cast<long>(reader.end - reader.block);
     reader.at = reader.block;
     reader.end = reader.block + got;
     reader.block[got] = '\n';  // the sentinel that ends every run
@@ -184,6 +230,7 @@ void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t bloc
     reader.file = file;
     reader.ended = false;
     reader.length = 0;
+    reader.base = 0;
     if (blockSize == 0 || blockSize > kRecordBlockSize) blockSize = kRecordBlockSize;
     // Without memory for a block the reader makes do with its own small one:
     // slower, but every record still arrives.
@@ -212,19 +259,20 @@ void closeRecordReader(PofRecordReader& reader) {
 // terminator) and returns its number, or -1 when the file ends before a number
 // was read.
 int readPofRecord(PofRecordReader& reader, char* buffer, int limit) {
-    RecordScan scan{reader, buffer, limit < 0 ? 0 : limit, 0, -1, 0, 0};
+    RecordScan scan{reader, buffer, limit < 0 ? 0 : limit, 0, -1, 0, 0, false};
     LineState state = kPrefix;
     for (;;) {
         if (reader.at == reader.end && !refill(reader)) break;
         const char c = *reader.at;
         if (static_cast<unsigned char>(c) == kEndOfInputMark) {
+            if (!reader.ended) noteControlZ(reader);
             reader.ended = true;
-            reader.at = reader.end;
             break;
         }
         if (c == '\r' || c == '\n') {
             ++reader.at;
             if (scan.length > 0) break;
+            if (scan.digits > 0 && state != kSkip) noteLineEnd(scan, state == kPayload);
             state = kPrefix;
             scan.digits = 0;
             scan.pending = 0;
@@ -235,6 +283,12 @@ int readPofRecord(PofRecordReader& reader, char* buffer, int limit) {
     buffer[scan.length] = '\0';
     reader.length = scan.length;
     return scan.number;
+}
+
+long recordLineOffset(const PofRecordReader& reader) {
+    if (reader.block == nullptr || reader.at == nullptr) return -1;
+    const long offset = offsetOf(reader, reader.at);
+    return offset > 0 ? offset - 1 : -1;
 }
 
 }  // namespace pofreader

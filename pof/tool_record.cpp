@@ -1,6 +1,7 @@
 // Tool records (type 11): qDX text read element by element and dropped.
 // Nothing is sent and nothing is kept; the only trace is the method report
 // that the qDX reader appends to "EDK.TXT".
+#include "common/diagnostics.h"
 #include "pof/pof.h"
 #include "qdx/qdx.h"
 
@@ -13,7 +14,16 @@ void handleToolRecord(const char* payload, PofReaderState&) {
     element.bodyEnd = -1;
     for (;;) {
         const char* before = cursor;
-        if (!exchangeNextFromText(&cursor, &element)) break;
+        if (!exchangeNextFromText(&cursor, &element)) {
+            // The reader stops just past the character it could not take,
+            // or at the end when the input ran out.
+            const int error = exchangeLastError();
+            if (diagnosticSink != nullptr && error != 0) {
+                const long at = cursor - payload;
+                diagnose(kDiagQdxError, -1, error == 1 || at == 0 ? at : at - 1, error);
+            }
+            break;
+        }
         exchangeReleaseElement(&element);
         // An element always consumes text; stop rather than spin if not.
         if (cursor == before) break;

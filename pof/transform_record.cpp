@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "frame/frame.h"
 #include "pof/pof.h"
@@ -16,6 +17,7 @@ namespace {
 void setPendingWorkplane(const char* value, PofReaderState& state) {
     if (std::strcmp(value, "XY") == 0) state.pendingWorkplane = kWorkplaneXY;
     else if (std::strcmp(value, "ZX") == 0) state.pendingWorkplane = kWorkplaneZX;
+    else diagnoseText(kDiagWorkplaneValue, value);
 }
 #endif
 
@@ -26,7 +28,8 @@ void setPendingWorkplane(const char* value, PofReaderState& state) {
 void handleTransformRecord(const char* payload, PofReaderState& state) {
     char name[kSplitNameSize];
     char value[kSplitValueSize];
-    if (!splitNameValue(payload, name, sizeof name, value, sizeof value)) return;
+    if (!splitNameValue(payload, name, sizeof name, value, sizeof value))
+        return diagnose(kDiagTransformNoSplit);
     sendNamedValue(state.context, name, value);
 #ifndef POFREADER_REVISION_700
     if (std::strcmp(name, "tr") == 0) {

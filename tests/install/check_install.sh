@@ -29,6 +29,8 @@ job "$work/job" "$prefix"
 deliveries "$work/pofhost.out" >"$work/expected"
 [ "$(wc -l <"$work/expected")" -gt 20 ] || fail "pofhost delivered too little"
 tail -n 1 "$work/expected" | grep -qx "result 1" || fail "pofhost's run did not succeed"
+(cd "$work/job" && "$prefix/bin/pofcheck" -Sjob && "$prefix/bin/pofcheck-7.00" -Sjob) >"$work/check.out" ||
+  fail "the installed pofcheck found warnings in the example job"
 
 # find_package(pofreader CONFIG): a host that dlopens, and one that links the
 # earlier revision directly.
