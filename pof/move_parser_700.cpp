@@ -124,8 +124,7 @@ EarlierState takeValue(EarlierParse& p) {
         case 'z': w.zGiven = 1; if (hasTarget) w.targetZ = target; break;
         case 'u': w.uGiven = 1; if (hasTarget) w.u = target; break;
         case 'v': w.vGiven = 1; if (hasTarget) w.v = target; break;
-        case 'w': w.wGiven = 1; if (hasTarget) w.w = target; break;
-        default: return kReject;
+        default: w.wGiven = 1; if (hasTarget) w.w = target; break;  // 'w': readGroupWord let no other through
     }
     if (position && p.partCount == 3) {
         if (word[0] == 'x') w.thirdX = third;
