@@ -124,7 +124,8 @@ EarlierState takeValue(EarlierParse& p) {
         case 'z': w.zGiven = 1; if (hasTarget) w.targetZ = target; break;
         case 'u': w.uGiven = 1; if (hasTarget) w.u = target; break;
         case 'v': w.vGiven = 1; if (hasTarget) w.v = target; break;
-        default: w.wGiven = 1; if (hasTarget) w.w = target; break;  // 'w': readGroupWord let no other through
+        // 'w': the group word reader lets no other letter through.
+        default: w.wGiven = 1; if (hasTarget) w.w = target; break;
     }
     if (position && p.partCount == 3) {
         if (word[0] == 'x') w.thirdX = third;

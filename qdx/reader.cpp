@@ -130,8 +130,9 @@ int readChar(std::FILE* source) {
 // text began. A position that cannot be told or does not fit is -1. (A null
 // stream reads as empty, so it never reaches a body.)
 std::int32_t sourcePosition(std::FILE* source) {
-    const long position = reader.textStart != nullptr ? static_cast<long>(reader.textCursor - reader.textStart)
-                                                      : std::ftell(source);
+    const long position = reader.textStart != nullptr
+                              ? static_cast<long>(reader.textCursor - reader.textStart)
+                              : std::ftell(source);
     if (position < 0 || position > INT32_MAX) return -1;
     return static_cast<std::int32_t>(position);
 }
