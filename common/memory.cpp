@@ -31,12 +31,11 @@ void* memResize(void* block, std::size_t size) {
 
 char* memDupString(const char* text) {
     if (text == nullptr) return nullptr;
-    if (!allocationMayProceed()) return nullptr;
     const std::size_t length = std::strlen(text);
-    char* copy = static_cast<char*>(std::malloc(length + 2));
+    // Zeroed: the second byte past the text is NUL too.
+    char* copy = static_cast<char*>(memAllocZero(length + 2));
     if (copy == nullptr) return nullptr;
-    std::memcpy(copy, text, length + 1);
-    copy[length + 1] = '\0';
+    std::memcpy(copy, text, length);
     return copy;
 }
 

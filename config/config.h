@@ -71,12 +71,14 @@ void escapeText(char* output, std::size_t outputSize, const char* text);
 // be opened. Words past kSectionWordMax letters are no keywords; argument
 // words past kSectionArgumentMax characters match nothing.
 int sectionFileOpen(const char* path, const char* language);
-// `buffer` of `bufferSize` bytes always starts as an empty string.
+// `buffer` of `bufferSize` bytes (at least one) always starts as an empty
+// string.
 int sectionFileNext(int handle, char* buffer, std::size_t bufferSize);
 void sectionFileClose(int handle);
 int sectionFileCheck(const char* path, const char* language);
 
 // ---- Frame mathematics -----------------------------------------------------
+// Every matrix argument must be given; a result may be an operand.
 void frameCopy(FrameMatrix* destination, const FrameMatrix* source);
 void frameIdentity(FrameMatrix* matrix);
 #ifndef POFREADER_REVISION_700
@@ -84,7 +86,8 @@ void frameMultiply(FrameMatrix* result, const FrameMatrix* left, const FrameMatr
 double frameCofactor(const FrameMatrix* matrix, uint16_t row, uint16_t column);
 void frameInvert(FrameMatrix* result, const FrameMatrix* source);
 #endif
-// A numeric run is converted from its first kTripleRunMax characters.
+// A numeric run is converted from its first kTripleRunMax characters. A null
+// text holds no number; the three places must be given.
 int parseTriple(const char* text, double* first, double* second, double* third);
 
 }  // namespace pofreader

@@ -25,7 +25,6 @@ double determinant3(const double m[9]) {
 }  // namespace
 
 void frameCopy(FrameMatrix* destination, const FrameMatrix* source) {
-    if (destination == nullptr || source == nullptr) return;
     std::memmove(destination->m, source->m, sizeof destination->m);
 }
 
@@ -34,7 +33,6 @@ void frameIdentity(FrameMatrix* matrix) { frameCopy(matrix, &kIdentity); }
 #ifndef POFREADER_REVISION_700
 
 void frameMultiply(FrameMatrix* result, const FrameMatrix* left, const FrameMatrix* right) {
-    if (result == nullptr || left == nullptr || right == nullptr) return;
     FrameMatrix product = kIdentity;  // row 3 stays 0 0 0 1 whatever the operands hold
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 4; ++c) {
@@ -49,7 +47,7 @@ void frameMultiply(FrameMatrix* result, const FrameMatrix* left, const FrameMatr
 }
 
 double frameCofactor(const FrameMatrix* matrix, uint16_t row, uint16_t column) {
-    if (matrix == nullptr || row > 3 || column > 3) return 0.0;
+    if (row > 3 || column > 3) return 0.0;
     double minor[9];
     int k = 0;
     for (int r = 0; r < 4; ++r) {
@@ -63,7 +61,6 @@ double frameCofactor(const FrameMatrix* matrix, uint16_t row, uint16_t column) {
 }
 
 void frameInvert(FrameMatrix* result, const FrameMatrix* source) {
-    if (result == nullptr || source == nullptr) return;
     const double block[9] = {source->m[0], source->m[1], source->m[2],
                              source->m[4], source->m[5], source->m[6],
                              source->m[8], source->m[9], source->m[10]};

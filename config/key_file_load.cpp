@@ -15,14 +15,14 @@
 namespace pofreader {
 
 std::FILE* keyFileOpen(const char* path) {
-    if (path == nullptr) return nullptr;
     if (path[0] == '|') return std::strcmp(path, kStdinSource) == 0 ? stdin : nullptr;
     if (path[0] == '~') {
         const char* home = std::getenv("HOME");
         if (home == nullptr) return nullptr;
         char expanded[kHomePathSize];
         const int length = std::snprintf(expanded, sizeof expanded, "%s%s", home, path + 1);
-        if (length < 0 || static_cast<std::size_t>(length) >= sizeof expanded) return nullptr;
+        // Cut short, or failed (negative).
+        if (static_cast<std::size_t>(length) >= sizeof expanded) return nullptr;
         return std::fopen(expanded, "rb");
     }
     return std::fopen(path, "rb");
@@ -65,9 +65,8 @@ ConfigNode* configLoadKeyFile(ConfigNode* list, const char* path, ConfigTag tag)
     // Character 26 ends one entry, not the file: read on until the stream
     // itself reports its end or an error.
     for (;;) {
-        keyFileNextPair(stream, &pair);
-        if (pair.name != nullptr && pair.value != nullptr)
-            list = configMergeIndexed(index, list, &pair, tag);
+        keyFileNextPair(stream, &pair);  // a pass without an entry leaves the pair empty
+        list = configMergeIndexed(index, list, &pair, tag);
         if (std::feof(stream) || std::ferror(stream)) break;
     }
     if (diagnosticSink != nullptr) diagnoseFileEnd();

@@ -107,8 +107,8 @@ int lineFileNextEntry(std::FILE* stream, const char** name, const char** value) 
     nameBuffer[nameLength] = '\0';
     while (valueLength > 0 && valueBuffer[valueLength - 1] == ' ') --valueLength;
     valueBuffer[valueLength] = '\0';
-    if (name != nullptr) *name = nameBuffer;
-    if (value != nullptr) *value = valueBuffer;
+    *name = nameBuffer;
+    *value = valueBuffer;
     return 1;
 }
 

@@ -14,18 +14,11 @@ namespace pofreader {
 
 namespace {
 
-bool isNumberStart(char c) { return c != '\0' && std::strchr("+-.0123456789", c) != nullptr; }
 bool isNumberChar(char c) { return c != '\0' && std::strchr("+-.0123456789eE", c) != nullptr; }
 
-// The decimal point that strtod expects under the current numeric locale.
-char localeDecimalPoint() {
-    const std::lconv* conventions = std::localeconv();
-    if (conventions == nullptr || conventions->decimal_point == nullptr ||
-        conventions->decimal_point[0] == '\0') {
-        return '.';
-    }
-    return conventions->decimal_point[0];
-}
+// The decimal point that strtod expects under the current numeric locale
+// (localeconv always names one).
+char localeDecimalPoint() { return std::localeconv()->decimal_point[0]; }
 
 }  // namespace
 
@@ -35,7 +28,7 @@ int parseTriple(const char* text, double* first, double* second, double* third) 
     double* const places[3] = {first, second, third};
     const char* p = text;
     for (int found = 0; found < 3; ++found) {
-        while (*p != '\0' && !isNumberStart(*p)) ++p;
+        while (*p != '\0' && std::strchr("+-.0123456789", *p) == nullptr) ++p;
         if (*p == '\0') return found;
 
         char run[kTripleRunMax + 1];
@@ -45,7 +38,7 @@ int parseTriple(const char* text, double* first, double* second, double* third) 
         }
         run[length] = '\0';
         const double number = std::strtod(run, nullptr);
-        if (places[found] != nullptr) *places[found] = number;
+        *places[found] = number;
     }
     return 3;
 }

@@ -134,7 +134,8 @@ void skipRestOfLine() {
 // ---- States ----------------------------------------------------------------
 State failed() { return kFailed; }
 
-bool isKeywordLetter(int c) { return c > 0 && c < 128 && std::strchr("adefglnrstu", c) != nullptr; }
+// Not NUL: strchr would find the terminator.
+bool isKeywordLetter(int c) { return c != '\0' && std::strchr("adefglnrstu", c) != nullptr; }
 
 State keywordScanner() {
     resetWord();
@@ -197,10 +198,8 @@ State argumentReader() {
                 next = kSucceeded;
             }
             break;
-        case kEndKeyword:
+        default:  // kEndKeyword: no other kind leads here
             if (scanner.reading) next = kFailedState;
-            break;
-        case kNoKeyword:
             break;
     }
     if (c == ';') skipRestOfLine();
@@ -212,11 +211,10 @@ State lineCopy() {
     for (;;) {
         const int c = readNext();
         if (c == kEnd || isLineEnd(c)) {
-            if (scanner.entryBuffer != nullptr && scanner.entrySize > 0)
-                scanner.entryBuffer[length] = '\0';
+            scanner.entryBuffer[length] = '\0';
             return c == kEnd ? kFailedState : kSucceeded;
         }
-        if (scanner.entryBuffer != nullptr && length + 1 < scanner.entrySize)
+        if (length + 1 < scanner.entrySize)
             scanner.entryBuffer[length++] = static_cast<char>(c);
     }
 }
@@ -288,9 +286,8 @@ int sectionFileOpen(const char* path, const char* language) {
         for (Slot& slot : slots) slot = Slot{nullptr, 0};
     }
     if (openCount >= kSectionSlots) return -1;
-    int index = 0;
-    while (index < kSectionSlots && slots[index].stream != nullptr) ++index;
-    if (index == kSectionSlots) return -1;
+    int index = 0;  // one slot is free: fewer than kSectionSlots are open
+    while (slots[index].stream != nullptr) ++index;
     if (path == nullptr) return -2;
     std::FILE* stream = std::fopen(path, "rb");
     if (stream == nullptr) {
@@ -316,13 +313,13 @@ int sectionFileOpen(const char* path, const char* language) {
 }
 
 int sectionFileNext(int handle, char* buffer, std::size_t bufferSize) {
-    if (buffer != nullptr && bufferSize > 0) buffer[0] = '\0';
+    buffer[0] = '\0';
     if (!validHandle(handle)) return 0;
     Slot& slot = slots[handle - kSectionFirstHandle];
     if (slot.stream == nullptr || slot.status != 1) return 0;
 
     scanner.entryBuffer = buffer;
-    scanner.entrySize = buffer != nullptr ? bufferSize : 0;
+    scanner.entrySize = bufferSize;
     scanner.reading = true;
     scanner.kind = kNoKeyword;
     slot.status = runPhase(slot.stream, kEntryReader);

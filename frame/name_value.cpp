@@ -83,12 +83,10 @@ bool scanName(const char*& cursor, BoundedText& name) {
     }
 }
 
-// Value scanner: from the first opening parenthesis at or after `cursor`.
+// Value scanner: from the opening parenthesis at `cursor`; the name scanner
+// stopped there, or at the end or a closing parenthesis, which hold no value.
 void scanValue(const char* cursor, BoundedText& value) {
-    while (*cursor != '(') {
-        if (*cursor == '\0' || *cursor == ')') return;
-        ++cursor;
-    }
+    if (*cursor != '(') return;
     ++cursor;
 
     bool quoted = false;

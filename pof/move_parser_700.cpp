@@ -54,7 +54,6 @@ constexpr StopTable kNumberStops = stopTable("/]) \t");
 // Behind a six-letter word that is not "multax": the next "[" refuses.
 constexpr StopTable kSpoiledStops = stopTable("[)");
 
-
 const char* skipBlanks(const char* at) {
     while (isBlank(*at)) ++at;
     return at;

@@ -75,14 +75,13 @@ double parseNumberGeneral(const char* text, std::size_t length) {
         }
     }
 
+    // The prefix is a well-formed number: range is the only error left.
     double value = 0.0;
     const std::from_chars_result result =
         std::from_chars(mantissa, at, value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
         // What strtod gives: infinity on overflow, zero on underflow.
         value = (leadingScale + exponent > 0) ? HUGE_VAL : 0.0;
-    } else if (result.ec != std::errc()) {
-        value = 0.0;
     }
     return negative ? -value : value;
 }

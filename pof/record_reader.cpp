@@ -243,8 +243,7 @@ void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t bloc
                                                            : kRecordInlineBlockSize;
     reader.at = reader.end = reader.block;
     // The blocks are the file's only buffer: stdio reads straight into them.
-    if (file != nullptr) std::setvbuf(file, nullptr, _IONBF, 0);
-    else reader.ended = true;
+    std::setvbuf(file, nullptr, _IONBF, 0);
 }
 
 void closeRecordReader(PofRecordReader& reader) {

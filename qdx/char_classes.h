@@ -41,7 +41,7 @@ inline constexpr CharClass kValueChars = withoutChars(makeCharClass("\x15", '!',
 inline constexpr CharClass kBodyChars = withoutChars(makeCharClass("\t", ' ', '~'), "()`");
 
 // True when `c` (a byte value, or a negative end marker) is in `table`.
-constexpr bool inClass(const CharClass& table, int c) { return c >= 0 && c < 256 && table[c]; }
+constexpr bool inClass(const CharClass& table, int c) { return static_cast<unsigned>(c) < 256 && table[c]; }
 
 static_assert(inClass(kNameChars, '_') && !inClass(kNameChars, '.') && !inClass(kNameChars, ' '));
 static_assert(inClass(kNameChars, '\\') != kEarlierRevision);

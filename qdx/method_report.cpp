@@ -5,7 +5,6 @@
 namespace pofreader {
 
 void reportMethodName(const char* name) {
-    if (name == nullptr) return;
     // Append only: the file is a running log that nothing here ever reads.
     std::FILE* report = std::fopen("EDK.TXT", "at");
     if (report == nullptr) return;

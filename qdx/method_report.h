@@ -6,6 +6,6 @@ namespace pofreader {
 
 // Appends " methode = '<name>'" and a line break to "EDK.TXT". When the file
 // cannot be opened nothing is written; the caller reads on either way.
-void reportMethodName(const char* name);
+void reportMethodName(const char* name);  // never null
 
 }  // namespace pofreader

@@ -6,6 +6,7 @@
 // All reader state is module-wide and file-local (one instance, no lock: the
 // host calls the cycle on one thread and runs never overlap).
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -107,11 +108,10 @@ Reader reader;
 // ---------------------------------------------------------------------------
 // Character level
 
-// Yields the byte at the cursor and steps past it; at the terminating NUL, at
-// a byte 26 or without a cursor it yields 26 and stays, so a finished run
-// leaves the cursor just past the last character it consumed.
+// Yields the byte at the cursor and steps past it; at the terminating NUL or
+// at a byte 26 it yields 26 and stays, so a finished run leaves the cursor
+// just past the last character it consumed.
 int readFromText(std::FILE*) {
-    if (reader.textCursor == nullptr) return kEndOfText;
     const unsigned char c = static_cast<unsigned char>(*reader.textCursor);
     if (c == '\0' || c == kEndOfText) return kEndOfText;
     ++reader.textCursor;
@@ -127,14 +127,12 @@ int readChar(std::FILE* source) {
 
 // The position a body begins or ends at. A stream reports its file position.
 // A text has none of its own, so it reports the offset from where this run's
-// text began. A position that cannot be told or does not fit is -1.
+// text began. A position that cannot be told or does not fit is -1. (A null
+// stream reads as empty, so it never reaches a body.)
 std::int32_t sourcePosition(std::FILE* source) {
-    long position = -1;
-    if (reader.textStart != nullptr && reader.textCursor != nullptr) {
-        position = static_cast<long>(reader.textCursor - reader.textStart);
-    } else if (source != nullptr) {
-        position = std::ftell(source);
-    }
+    const long position = reader.textStart != nullptr
+                              ? static_cast<long>(reader.textCursor - reader.textStart)
+                              : std::ftell(source);
     if (position < 0 || position > INT32_MAX) return -1;
     return static_cast<std::int32_t>(position);
 }
@@ -153,9 +151,13 @@ void releaseToken() {
     reader.token = TokenBuffer{};
 }
 
+// A token holds at most kQdxTokenMax characters (a runaway name or value must
+// not exhaust memory: the element then fails like an out-of-memory one). The
+// capacity stops one above it, as storing needs room for two.
 bool growToken(std::size_t step) {
     TokenBuffer& token = reader.token;
-    const std::size_t capacity = token.capacity + step;
+    const std::size_t capacity = std::min(token.capacity + step, kQdxTokenMax + 1);
+    if (capacity == token.capacity) return false;
     char* text = static_cast<char*>(memResize(token.text, capacity + 4));
     if (text == nullptr) return false;
     std::memset(text + token.length, 0, capacity + 4 - token.length);
@@ -165,12 +167,9 @@ bool growToken(std::size_t step) {
     return true;
 }
 
-// Stores one character; false when the buffer cannot grow or the token would
-// pass kQdxTokenMax characters (a runaway name or value must not exhaust
-// memory: the element then fails like an out-of-memory one).
+// Stores one character; false when the buffer cannot grow.
 inline __attribute__((always_inline)) bool storeChar(int c, std::size_t step = kQdxGrowStep) {
     TokenBuffer& token = reader.token;
-    if (token.length >= kQdxTokenMax) return false;
     if (token.room < 2 && !growToken(step)) return false;
     token.text[token.length++] = static_cast<char>(c);
     --token.room;
@@ -592,18 +591,17 @@ int endAttributeValue(bool verbatim) {
     if (value != nullptr && !verbatim) trimTrailing(value, true);
     memRelease(reader.pendingValue);
     reader.pendingValue = value;
-    if (reader.pendingName != nullptr) {
-        // A node that cannot be allocated fails the element like a token
-        // that cannot grow; the pending strings go with the leftovers.
-        if (!appendAttribute(reader.pendingName, reader.pendingValue)) return fail(kErrorMemory);
-        reader.pendingName = nullptr;
-        reader.pendingValue = nullptr;
-    }
+    // A node that cannot be allocated fails the element like a token that
+    // cannot grow; the pending strings go with the leftovers.
+    if (!appendAttribute(reader.pendingName, reader.pendingValue)) return fail(kErrorMemory);
+    reader.pendingName = nullptr;
+    reader.pendingValue = nullptr;
     return kAttributeList;
 }
 
+// State 11 always leaves the name pending: a name has at least one character.
 int attributeValue(std::FILE* source) {
-    const bool verbatim = reader.pendingName != nullptr && std::strcmp(reader.pendingName, "t") == 0;
+    const bool verbatim = std::strcmp(reader.pendingName, "t") == 0;
     for (;;) {
         const int c = readChar(source);
         const bool begun = verbatim || tokenBegun();
@@ -686,8 +684,9 @@ int exchangeReadElement(std::FILE* source, ExchangeElement* element) {
     } else {
         reader.inProgress = true;
     }
+    // Every handler returns a state of the table, or -1 to end the run.
     std::int16_t state = kBetweenElements;
-    while (state >= 0 && state < static_cast<std::int16_t>(std::size(kStates))) {
+    while (state >= 0) {
         state = static_cast<std::int16_t>(kStates[state](source));
     }
     reader.output = nullptr;  // no pointer into the caller's record survives the run

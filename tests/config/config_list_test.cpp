@@ -121,6 +121,11 @@ TEST_F(ConfigListTest, MergeTakesStringsOutOfThePair) {
     memRelease(empty.name);
     memRelease(empty.value);
 
+    ConfigPair nameless{nullptr, memDupString("4")};
+    list = configMerge(list, &nameless, 21);
+    EXPECT_NE(nameless.value, nullptr);
+    memRelease(nameless.value);
+
     EXPECT_EQ(walk(list), (std::vector<Entry>{{"new", "3", 31}, {"old", "2", 21}}));
 }
 

@@ -69,6 +69,9 @@ const KeyFileCase kCases[] = {
     {"name without ':'", "w\nx := 1\n", {{"x", "1"}}},
     {"later value replaces earlier", "y := 1\ny := 2\n", {{"y", "2"}}},
     {"no final line end", "z := 9", {{"z", "9"}}},
+    {"closing quote at the end", "z := \"9\"", {{"z", "9"}}},
+    {"backslash at the end", "z := \"9\\", {{"z", "9"}}},
+    {"continuation line at the end", "z := 9 >\n", {{"z", "9"}}},
 };
 
 class KeyFileTable : public ::testing::TestWithParam<const char*> {};
@@ -127,6 +130,10 @@ TEST(KeyFile, MissingFileLeavesTheListUnchanged) {
     ConfigNode* list = configSet(nullptr, "a", "1", PFR_TAG_BUILTIN);
     EXPECT_EQ(configLoadKeyFile(list, "absent.pcf", PFR_TAG_CALL), list);
     EXPECT_EQ(configLoadKeyFile(list, nullptr, PFR_TAG_CALL), list);
+    // A directory opens but fails at the first read: the loader stops there.
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("dir.pcf")));
+    EXPECT_EQ(configLoadKeyFile(list, "dir.pcf", PFR_TAG_CALL), list);
+    EXPECT_EQ(configLoadKeyFile(list, std::string(kKeyPathSize, 'p').c_str(), PFR_TAG_CALL), list);
     EXPECT_EQ(entriesOf(list), (Entries{{"a", "1"}}));
     configFree(list);
 }
@@ -357,13 +364,17 @@ TEST(KeyFile, ExpandedPathsBeyondTheirBufferAreNotOpened) {
 
 TEST(KeyFile, NextPairReleasesWhatThePairHeld) {
     TempDir dir;
-    dir.write("k.pcf", "a := 1\n\nb :=");
+    dir.write("k.pcf", "a := 1\n\nb :=\nb :=");
     std::FILE* stream = keyFileOpen("k.pcf");
     ASSERT_NE(stream, nullptr);
     ConfigPair pair{memDupString("old"), memDupString("old")};
     ASSERT_EQ(keyFileNextPair(stream, &pair), 1);
     EXPECT_STREQ(pair.name, "a");
     EXPECT_STREQ(pair.value, "1");
+    memInjectFailure(2);  // the name's buffer, then the copy of the empty value
+    EXPECT_EQ(keyFileNextPair(stream, &pair), 0);
+    memInjectFailure(0);
+    EXPECT_EQ(pair.name, nullptr);
     ASSERT_EQ(keyFileNextPair(stream, &pair), 1);
     EXPECT_STREQ(pair.name, "b");
     EXPECT_STREQ(pair.value, "");  // a name alone comes with an empty value

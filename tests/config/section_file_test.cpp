@@ -71,6 +71,8 @@ const SectionCase kCases[] = {
     {"end with comment ends", "start x\n:a\nend x;c\n:b\n", "x", {"a"}},
     {"start at the end of the file", "start x", "x", {}},
     {"control-Z is the end", "start x\n:a\n\x1a:b\n", "x", {"a"}},
+    {"blanks before keyword and argument", "  start \t x\n:a\n", "x", {"a"}},
+    {"end before any start is passed over", "end x\nstart x\n:a\n", "x", {"a"}},
     {"later language replaces the default", "default a\nlanguage x\nstart a\n:1\nstart x\n:2\n", "x", {"2"}},
 };
 
@@ -200,6 +202,8 @@ TEST(SectionFile, NulBytesInLines) {
     EXPECT_EQ(readText(dir, std::string("start x\n:a\0b\n:c\n", 16), "x"), (Lines{"a", "c"}));
     // A NUL ends the comment skip behind an argument word; the line goes on.
     EXPECT_EQ(readText(dir, std::string("start x;\0:a\n:b\n", 15), "x"), (Lines{"a", "b"}));
+    // A NUL is no keyword letter: its line is skipped.
+    EXPECT_EQ(readText(dir, std::string("s\0tart y\nstart x\n:a\n", 20), "x"), (Lines{"a"}));
 }
 
 }  // namespace

@@ -104,28 +104,36 @@ TEST_F(ForwarderTest, NullHostFunctionsAreSkipped) {
 // The forwarder's own result: 0 when a called host function returned 0.
 int hostResultA = 1;
 int hostResultB = 1;
+int hostResultC = 1;
 int returnA(CycleContext*, int, SignalRecord*, void*) { return hostResultA; }
 int returnB(CycleContext*, int, SignalRecord*, void*) { return hostResultB; }
+int returnC(CycleContext*, int, SignalRecord*, void*) { return hostResultC; }
 
 TEST_F(ForwarderTest, ForwarderResults) {
     registerSignal(ctx, 0, nullptr, nullptr, 1);
     registerSignal(ctx, 2, nullptr, nullptr, 1);
-    HostCallbacks callbacks{returnA, nullptr, returnB, nullptr, nullptr, nullptr};
+    registerSignal(ctx, 3, nullptr, nullptr, 1);
+    HostCallbacks callbacks{returnA, nullptr, returnB, nullptr, returnC, nullptr};
     frameEventCallback(ctx, PFR_EVENT_FIRST_SIGNAL, &callbacks);
     const SignalListener* key0 = ctx->signalRegistry->listeners;
     const SignalListener* key2 = ctx->signalRegistry->next->listeners;
+    const SignalListener* key3 = ctx->signalRegistry->next->next->listeners;
     ASSERT_NE(key0, nullptr);
     ASSERT_NE(key2, nullptr);
+    ASSERT_NE(key3, nullptr);
     EXPECT_EQ(key0->pcfFn, nullptr);
     EXPECT_EQ(key0->pofUser, &callbacks);
 
-    struct Row { int a, b, key0, key2; };
-    const Row rows[] = {{1, 1, 1, 1}, {0, 1, 0, 1}, {1, 0, 0, 0}, {0, 0, 0, 0}, {5, 9, 1, 1}};
+    struct Row { int a, b, c, key0, key2, key3; };
+    const Row rows[] = {{1, 1, 1, 1, 1, 1}, {0, 1, 1, 0, 1, 1}, {1, 0, 1, 0, 0, 1},
+                        {0, 0, 1, 0, 0, 1}, {5, 9, 7, 1, 1, 1}, {1, 1, 0, 1, 1, 0}};
     for (const Row& row : rows) {
         hostResultA = row.a;
         hostResultB = row.b;
+        hostResultC = row.c;
         EXPECT_EQ(key0->pofFn(ctx, &record, &callbacks), row.key0) << row.a << row.b;
         EXPECT_EQ(key2->pofFn(ctx, &record, &callbacks), row.key2) << row.a << row.b;
+        EXPECT_EQ(key3->pofFn(ctx, &record, &callbacks), row.key3) << row.c;
     }
     // Without a host record every forwarder succeeds.
     EXPECT_EQ(key0->pofFn(ctx, &record, nullptr), 1);

@@ -196,6 +196,7 @@ TEST(MoveGrammar, EarlierRevision) {
         {"oL ( x[1/2/3/4] )", "k1 x+2|1"},  // the third part is not the last
         {"oL ( x[//5] )", "k1 x+0|5"},      // an empty second part reads as 0
         {"oL ( u[1/2/3] v[] )", "k1 u+2 v+5"},
+        {"oL ( w[1/4] y[] z[] u[] )", "k1 y+2|2 z+3|3 u+4 w+4"},
         {"oL[abc] ( x[/1] )", "k1 x+1|1"},
         {"oL[a(b] ( x[/1] )", "k-1"},  // the group opens inside the brackets
         {"oL ( abcdef[1] x[/1] )", "k-1"},

@@ -161,42 +161,57 @@ TEST(QdxTokenLimit, ValueAtTheLimitIsKept) {
 
 // Every allocation of a run is failed in turn: each failure gives 0 with
 // error 91, releases the partial element (the sanitizer build proves no
-// leak) and leaves the reader ready for the next text.
+// leak) and leaves the reader ready for the next text. A token grows again at
+// its 16th character: the second text stores that one in each way a value or
+// a bracket text can (escapes of three digits, of fewer, of a plain
+// character, a blank inside).
 TEST(QdxAllocation, EveryFailureGivesNothingAndLeaksNothing) {
     testing_support::TempDir dir;
-    const char* const text = "o T [a b] ( d[10] t[ x ] ) m d [p] ( G81 ) v x(\\065bc) {";
-    bool sawSuccess = false;
-    for (long n = 1; n < 100 && !sawSuccess; ++n) {
-        SCOPED_TRACE("failing allocation " + std::to_string(n));
-        const char* cursor = text;
-        Element e;
-        int elements = 0;
-        int failures = 0;
-        pofreader::memInjectFailure(n);
-        for (int call = 0; call < 8; ++call) {
-            if (pofreader::exchangeNextFromText(&cursor, &e) == 1) {
-                ++elements;
-            } else if (pofreader::exchangeLastError() == 91) {
-                ++failures;
-            } else if (*cursor == '\0') {
-                break;
+    const struct {
+        const char* text;
+        int elements;
+        const char* firstName;
+    } texts[] = {
+        {"o T [a b] ( d[10] t[ x ] ) m d [p] ( G81 ) v x(\\065bc) {", 4, "T"},
+        {"v a(aaaaaaaaaaaaaaa\\065) v b(bbbbbbbbbbbbbbb\\65) v c(ccccccccccccccc\\c) "
+         "v d(ddddddddddddddd d) o e [eeeeeeeeeeeeeee e] ()",
+         5, "a"},
+    };
+    for (const auto& t : texts) {
+        SCOPED_TRACE(t.text);
+        bool sawSuccess = false;
+        for (long n = 1; n < 100 && !sawSuccess; ++n) {
+            SCOPED_TRACE("failing allocation " + std::to_string(n));
+            const char* cursor = t.text;
+            Element e;
+            int elements = 0;
+            int failures = 0;
+            pofreader::memInjectFailure(n);
+            for (int call = 0; call < 2 * t.elements; ++call) {
+                if (pofreader::exchangeNextFromText(&cursor, &e) == 1) {
+                    ++elements;
+                } else if (pofreader::exchangeLastError() == 91) {
+                    ++failures;
+                } else if (*cursor == '\0') {
+                    break;
+                }
+            }
+            const long made = pofreader::memInjectFailure(0);
+            if (made < n) {
+                sawSuccess = true;
+                EXPECT_EQ(elements, t.elements);
+                EXPECT_EQ(failures, 0);
+            } else {
+                EXPECT_EQ(failures, 1);
+                EXPECT_LT(elements, t.elements);
             }
         }
-        const long made = pofreader::memInjectFailure(0);
-        if (made < n) {
-            sawSuccess = true;
-            EXPECT_EQ(elements, 4);
-            EXPECT_EQ(failures, 0);
-        } else {
-            EXPECT_EQ(failures, 1);
-            EXPECT_LT(elements, 4);
-        }
+        EXPECT_TRUE(sawSuccess);
+        const char* cursor = t.text;
+        Element e;
+        EXPECT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
+        EXPECT_STREQ(e.name, t.firstName);
     }
-    EXPECT_TRUE(sawSuccess);
-    const char* cursor = text;
-    Element e;
-    EXPECT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
-    EXPECT_STREQ(e.name, "T");
 }
 
 // The node is the last allocation of this element; losing it fails the

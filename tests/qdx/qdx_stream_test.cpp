@@ -2,6 +2,7 @@
 // positions, from which the caller can read the body back.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -91,6 +92,41 @@ TEST(QdxStream, UnfinishedElementAtEndOfStream) {
     EXPECT_EQ(pofreader::exchangeLastError(), 1);
     EXPECT_EQ(e.kind, 0);
     EXPECT_EQ(e.attributes, nullptr);
+}
+
+// A long body whose position a stream cannot tell (a pipe), or that lies past
+// what the positions hold (2 GiB into a file), is read past and recorded with
+// its source but no positions.
+TEST(QdxStream, LongBodyWithoutPositions) {
+    testing_support::TempDir dir;
+    const std::string element = "m d (" + std::string(5000, 'X') + ") v a(1)";
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(write(ends[1], element.data(), element.size()), static_cast<ssize_t>(element.size()));
+    close(ends[1]);
+    std::FILE* piped = fdopen(ends[0], "r");
+    ASSERT_NE(piped, nullptr);
+    const std::string farPath = dir.file("far.qdx");
+    std::FILE* far = std::fopen(farPath.c_str(), "w+");
+    ASSERT_NE(far, nullptr);
+    const off_t farOffset = off_t{1} << 31;  // sparse: nothing before it is written
+    ASSERT_EQ(fseeko(far, farOffset, SEEK_SET), 0);
+    std::fputs(element.c_str(), far);
+    ASSERT_EQ(fseeko(far, farOffset, SEEK_SET), 0);
+
+    for (std::FILE* source : {piped, far}) {
+        Element e;
+        ASSERT_EQ(pofreader::exchangeReadElement(source, &e), 1);
+        EXPECT_EQ(e.bodySource, source);
+        EXPECT_EQ(e.bodyStart, -1);
+        EXPECT_EQ(e.bodyEnd, -1);
+        EXPECT_EQ(e.attributes, nullptr);
+        pofreader::exchangeReleaseElement(&e);
+        ASSERT_EQ(pofreader::exchangeReadElement(source, &e), 1);
+        EXPECT_STREQ(e.name, "a");
+    }
+    std::fclose(piped);
+    std::fclose(far);
 }
 
 TEST(QdxStream, NoSourceReadsAsEmpty) {

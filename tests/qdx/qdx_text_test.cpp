@@ -191,6 +191,7 @@ std::vector<Case> objectCases() {
         {"attribute without a value", "o x ( a )", {nothing("", 11)}, {}},
         {"value opened without a name", "o x ( [1] )", {nothing("1] )", 11)}, {}},
         {"closing bracket instead of a name", "o x ( ] )", {nothing(" )", 11)}, {}},
+        {"opening parenthesis instead of a name", "o x ( ( )", {nothing(" )", 11)}, {}},
         {"parenthesis after an attribute name", "o x ( a ( )", {nothing(" )", 11)}, {}},
         {"bad character in an attribute name", "o x ( a.b[1] )", {nothing("b[1] )", 11)}, {}},
         {"attribute name begun by a bad character", "o x ( .a[1] )", {nothing("a[1] )", 11)}, {}},

@@ -119,6 +119,19 @@ ReadElements readAll(const char* text) {
     return read;
 }
 
+// A zero size still gives a block: realloc(p, 0) may free p and return null,
+// which a caller would take for a failure and free p again.
+TEST(MemoryHelpers, ZeroSizeIsABlockAndNullCopiesToNull) {
+    memInjectFailure(0);
+    void* block = pofreader::memAllocZero(0);
+    ASSERT_NE(block, nullptr);
+    void* resized = pofreader::memResize(block, 0);
+    ASSERT_NE(resized, nullptr);
+    pofreader::memRelease(resized);
+    EXPECT_EQ(pofreader::memDupString(nullptr), nullptr);
+    EXPECT_EQ(memInjectFailure(0), 2);  // the null copy allocated nothing
+}
+
 TEST(QdxAllocationFailure, AFailedGrowthIsError91AndKeepsWhatWasRead) {
     testing_support::TempDir dir;  // method report lines land here
     const std::string text = "v depth( 12.5 ) o Tool [ ball  mill ] ( d[10] t[ flat ] ) {"

@@ -215,6 +215,14 @@ TEST(SetupDefaults, ReferenceMatrixOnlyInRecordsWithThePofPart) {
     base->parent = base;  // a looping chain: still no POF part
     EXPECT_EQ(setupFramesFromDefaults(base), 1);
     configFree(base->config);
+    base->config = nullptr;
+
+    CycleContext child{};  // a child of a base record with no parent
+    base->parent = nullptr;
+    child.parent = base;
+    child.sourceName = source;
+    EXPECT_EQ(setupFramesFromDefaults(&child), 1);
+    configFree(child.config);
     memRelease(base);
 
     PofCycleContext derived{};
@@ -223,6 +231,13 @@ TEST(SetupDefaults, ReferenceMatrixOnlyInRecordsWithThePofPart) {
     EXPECT_EQ(setupFramesFromDefaults(&derived.shared), 1);
     EXPECT_TRUE(framesNear(derived.referenceMatrix, translation(-1, -2, -3)));
     configFree(derived.shared.config);
+
+    PofCycleContext grandchild{};  // two steps from the POF cycle's record
+    grandchild.shared.parent = &derived.shared;
+    grandchild.shared.sourceName = source;
+    EXPECT_EQ(setupFramesFromDefaults(&grandchild.shared), 1);
+    EXPECT_TRUE(framesNear(grandchild.referenceMatrix, translation(-1, -2, -3)));
+    configFree(grandchild.shared.config);
 }
 #endif
 
