@@ -17,8 +17,12 @@ import tempfile
 
 FOLDERS = ["common", "config", "frame", "pof", "qdx"]
 # The objects of each revision's library, which the tests run one way or
-# another (loaded, or linked in through the static core built from them).
-REVISIONS = [("current", "pofreader_objects.dir"), ("7.00", "pofreader_objects_700.dir")]
+# another (loaded, or linked in through the static core built from them), and
+# the file each leaves out: both move grammars are compiled into both
+# libraries so that each can be tested on its own, but a run of one revision
+# only ever reads moves with its own, so the other's counts in its own table.
+REVISIONS = [("current", "pofreader_objects.dir", "pof/move_parser_700.cpp"),
+             ("7.00", "pofreader_objects_700.dir", "pof/move_parser.cpp")]
 LISTED_UNDER = 95.0
 
 
@@ -33,10 +37,10 @@ def gcovr(root, searched, *extra):
     subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
 
 
-def summary(root, objects):
+def summary(root, objects, other):
     with tempfile.NamedTemporaryFile(suffix=".json") as out:
         gcovr(root, [objects], "--json-summary", out.name)
-        return json.load(open(out.name))["files"]
+        return [f for f in json.load(open(out.name))["files"] if f["filename"] != other]
 
 
 def main():
@@ -46,8 +50,8 @@ def main():
     branch_floor = float(os.environ.get("COVERAGE_BRANCH_FLOOR", "95"))
 
     rows, listed, failed = [], [], []
-    for revision, objects in REVISIONS:
-        files = summary(root, os.path.join(build, "CMakeFiles", objects))
+    for revision, objects, other in REVISIONS:
+        files = summary(root, os.path.join(build, "CMakeFiles", objects), other)
         for folder in FOLDERS:
             mine = [f for f in files if f["filename"].startswith(folder + "/")]
             lines = (sum(f["line_covered"] for f in mine), sum(f["line_total"] for f in mine))
@@ -73,7 +77,7 @@ def main():
 
     report = os.path.join(build, "coverage")
     os.makedirs(report, exist_ok=True)
-    gcovr(root, [os.path.join(build, "CMakeFiles", objects) for _, objects in REVISIONS],
+    gcovr(root, [os.path.join(build, "CMakeFiles", objects) for _, objects, _ in REVISIONS],
           "--html-details", os.path.join(report, "index.html"))
     print(f"\nreport: {os.path.join(report, 'index.html')}")
     print(f"floors: {line_floor:g}% of lines, {branch_floor:g}% of branches in every folder")
