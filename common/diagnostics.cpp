@@ -16,29 +16,22 @@ bool recordExplained = false;
 
 void diagnoseFileBegin(const char* path, DiagnosticFileKind kind, DiagnosticWhereFn where,
                        const void* reader) {
-    DiagnosticSink* sink = diagnosticSink;
-    if (sink == nullptr || sink->fileBegin == nullptr) return;
     recordExplained = false;
-    sink->fileBegin(sink->user, path != nullptr ? path : "", kind, where, reader);
+    diagnosticSink->fileBegin(diagnosticSink->user, path, kind, where, reader);
 }
 
-void diagnoseFileEnd() {
-    DiagnosticSink* sink = diagnosticSink;
-    if (sink == nullptr || sink->fileEnd == nullptr) return;
-    sink->fileEnd(sink->user);
-}
+void diagnoseFileEnd() { diagnosticSink->fileEnd(diagnosticSink->user); }
 
 void diagnose(DiagnosticCode code, long offset, long payloadIndex, long number, const char* text,
               std::size_t textLength) {
     DiagnosticSink* sink = diagnosticSink;
-    if (sink == nullptr || sink->report == nullptr) return;
+    if (sink == nullptr) return;
     sink->report(sink->user, Diagnostic{code, offset, payloadIndex, number, text, textLength});
 }
 
 void diagnoseText(DiagnosticCode code, const char* text, long offset, long payloadIndex,
                   long number) {
-    if (diagnosticSink == nullptr) return;
-    diagnose(code, offset, payloadIndex, number, text, text != nullptr ? std::strlen(text) : 0);
+    diagnose(code, offset, payloadIndex, number, text, std::strlen(text));
 }
 
 long streamWhere(const void* stream) {
@@ -46,9 +39,7 @@ long streamWhere(const void* stream) {
     return position > 0 ? position - 1 : position;
 }
 
-void markRecordExplained() {
-    if (diagnosticSink != nullptr) recordExplained = true;
-}
+void markRecordExplained() { recordExplained = true; }
 
 bool takeRecordExplained() {
     const bool explained = recordExplained;

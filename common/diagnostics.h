@@ -86,10 +86,13 @@ struct DiagnosticSink {
 };
 
 // Null for the library's own runs. A checker sets it around a run; it is
-// process-wide, like every reader's own state.
+// process-wide, like every reader's own state. An installed sink has all
+// three functions set: the reporters call them without looking.
 extern DiagnosticSink* diagnosticSink;
 
-// Each does nothing without a sink.
+// `diagnose` does nothing without a sink. The others are called only with one
+// installed: their callers test the sink first, so a run without one pays no
+// call, and a path or text they pass is never null.
 [[gnu::cold]] void diagnoseFileBegin(const char* path, DiagnosticFileKind kind, DiagnosticWhereFn where,
                        const void* reader);
 [[gnu::cold]] void diagnoseFileEnd();
@@ -103,7 +106,7 @@ extern DiagnosticSink* diagnosticSink;
 long streamWhere(const void* stream);
 
 // A parser that explains a record it refuses marks it, so that the handler
-// does not report the refusal a second time.
+// does not report the refusal a second time. Marked only with a sink installed.
 [[gnu::cold]] void markRecordExplained();
 [[gnu::cold]] bool takeRecordExplained();
 

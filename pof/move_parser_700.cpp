@@ -86,7 +86,7 @@ std::size_t withoutBlanks(const char* start, const char* end, char* out, std::si
 const char* longPartOf(const char* value, std::size_t& length);
 
 [[gnu::cold]] void noteRefusal(const char* payload) {
-    if (diagnosticSink == nullptr || refusal.at == nullptr) return;
+    if (diagnosticSink == nullptr) return;  // a rejecting state always set the refusal
     char word[32];
     const char* at = refusal.at;
     std::size_t length = 0;
@@ -102,15 +102,16 @@ const char* longPartOf(const char* value, std::size_t& length);
             break;
         }
         case kDiagMoveGroupWord: {
+            // A word of the group is refused only at the '[' that follows it.
             const char* end = at;
-            while (*end != '\0' && *end != '[' && *end != ')') ++end;
+            while (*end != '[') ++end;
             length = withoutBlanks(at, end, word, sizeof word);
             break;
         }
         default: {  // kDiagMovePartTooLong: `at` is the value's start
-            const char* open = at > payload ? at - 1 : at;
-            while (open > payload && *open != '[') --open;
-            word[0] = open > payload ? open[-1] : '?';
+            // The value starts just past its '[', which follows the word's
+            // letter inside the group, so both stand within the payload.
+            word[0] = at[-2];
             length = 1;
             std::size_t partLength = 0;
             at = longPartOf(at, partLength);

@@ -17,7 +17,7 @@ namespace {
 void setPendingWorkplane(const char* value, PofReaderState& state) {
     if (std::strcmp(value, "XY") == 0) state.pendingWorkplane = kWorkplaneXY;
     else if (std::strcmp(value, "ZX") == 0) state.pendingWorkplane = kWorkplaneZX;
-    else diagnoseText(kDiagWorkplaneValue, value);
+    else if (diagnosticSink != nullptr) diagnoseText(kDiagWorkplaneValue, value);
 }
 #endif
 

@@ -81,6 +81,11 @@ const CheckCase kCases[] = {
       "7 move-no-kind"},
      {"2:4 move-kind-word", "3 move-arc-open", "4:12 move-part-too-long", "5:9 move-group-word",
       "6:7 move-kind-word", "7:4 empty-payload", "7 move-no-kind"}},
+    // The part named is the first one over its bound, however many parts follow.
+    {"parts.pof",
+     "31:oL ( x[/" + kLongPart + "/2/3] )\n31:oL ( x[/" + kLongPart + "/" + kLongPart + "] )\n31: \n31:[\n",
+     {"1:12 move-part-too-long", "2:12 move-part-too-long", "3 move-no-kind", "4 move-no-kind"},
+     {"1:12 move-part-too-long", "2:12 move-part-too-long", "3 move-no-kind", "4 move-no-kind"}},
     {"job.pcf", "a := 1\nb\nf : = 1\ng :=\nh := \"\"\na := 1 2\n",
      {"2:2 key-no-assignment", "3:4 key-colon-without-equals", "4:5 key-no-value",
       "5:8 key-empty-value", "6:8 key-after-value"},
@@ -88,9 +93,11 @@ const CheckCase kCases[] = {
       "5:8 key-empty-value", "6:8 key-after-value"}},
     {"job.CFG", "# header\n*APT x # c\n*ID 1\n*" + std::string(300, 'N') + " v\n",
      {"3:1 line-continued", "4:280 line-name-cut"}, {"3:1 line-continued", "4:280 line-name-cut"}},
+    {"ctrlz.CFG", "*A 1\n\x1a*B 2\n", {"2:1 control-z"}, {"2:1 control-z"}},
     {"keyword.txt", "date x\n", {"1:5 section-not-keyword"}, {"1:5 section-not-keyword"}},
     {"section.txt", "; c\nstart a\nd1\n:e\nend a\n", {"3:2 section-not-entry"}, {"3:2 section-not-entry"}},
     {"nostart.txt", "language x\n", {"1:11 section-no-start"}, {"1:11 section-no-start"}},
+    {"empty.txt", "", {"1:1 section-no-start"}, {"1:1 section-no-start"}},
 };
 
 TEST_F(Check, EachFileGetsExactlyItsFindings) {
@@ -169,6 +176,15 @@ TEST_F(CheckJob, ARunReportsTheFilesItCannotOpenAndTheLinesOfTheOnesItReads) {
     EXPECT_EQ(1, run.exitCode);
     EXPECT_NE(std::string::npos, run.out.find("job.pcf:2:8: warning: line ignored")) << run.out;
     EXPECT_NE(std::string::npos, run.out.find("missing.pof: warning: cannot be opened")) << run.out;
+}
+
+TEST_F(CheckJob, ARunWithoutDefaultsOrToolpathSaysSo) {
+    std::filesystem::remove(dir_.file("pofreader.def"));
+    dir_.write("job.pcf", "x := 1\n");
+    const HostRun run = check({"-Sjob"});
+    EXPECT_EQ(0, run.exitCode) << run.err;
+    EXPECT_NE(std::string::npos, run.out.find("pofreader.def: note: defaults file cannot be opened")) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("note: the run names no toolpath file")) << run.out;
 }
 
 }  // namespace
