@@ -29,7 +29,7 @@ targets="$*"
 if [ -z "$targets" ]; then
   targets="fuzz_pof_run fuzz_pof_run_700 fuzz_move fuzz_move_700 fuzz_split_name_value
     fuzz_split_name_value_700 fuzz_qdx_text fuzz_qdx_text_700 fuzz_key_file fuzz_line_file
-    fuzz_section_file fuzz_parse_triple fuzz_move_reference"
+    fuzz_section_file fuzz_parse_triple fuzz_move_reference fuzz_move_reference_700"
 fi
 
 # Leaks are findings too; no output files of the readers outside a scratch dir.

@@ -33,26 +33,11 @@ namespace pofreader {
 
 namespace {
 
-// The characters that end a run, one table per run so that it costs one
-// look-up per character; the payload's terminator ends every run.
-constexpr std::array<bool, 256> stopTable(const char* stops) {
-    std::array<bool, 256> table{};
-    table[0] = true;
-    for (; *stops != '\0'; ++stops) table[static_cast<unsigned char>(*stops)] = true;
-    return table;
-}
-constexpr std::array<bool, 256> kWordStops = stopTable(" \t([");
-constexpr std::array<bool, 256> kValueStops = stopTable("]()");
-constexpr std::array<bool, 256> kPartStops = stopTable("/]()");
+// The characters that end each run of the grammar.
+constexpr StopTable kWordStops = stopTable(" \t([");
+constexpr StopTable kValueStops = stopTable("]()");
+constexpr StopTable kPartStops = stopTable("/]()");
 
-bool stopsAt(const std::array<bool, 256>& table, char c) {
-    return table[static_cast<unsigned char>(c)];
-}
-
-const char* skipTo(const std::array<bool, 256>& table, const char* at) {
-    while (!stopsAt(table, *at)) ++at;
-    return at;
-}
 
 bool isAxisLetter(char c) {
     switch (c) {
@@ -222,7 +207,7 @@ int32_t parseMoveTokens(const char* payload, MoveWords& words) {
 }
 
 int32_t parseMove(const char* payload, std::size_t length, MoveWords& words) {
-    if constexpr (kEarlierRevision) return parseMoveEarlier(payload, words);
+    if constexpr (kEarlierRevision) return parseMoveEarlier(payload, length, words);
     return parseCurrent(payload, payload + (length > 0 ? length : std::strlen(payload)), words);
 }
 

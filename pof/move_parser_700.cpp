@@ -1,11 +1,11 @@
-// The move grammar of revision 7.00: one pass over the payload's characters.
+// The move grammar of revision 7.00, read in one pass over the payload.
 //
-// Blanks and tabs are dropped wherever they stand (inside the bracket value of
-// "multax" they are kept, which changes nothing since that value is not read).
-// The kind word stands before the first "[" or "("; after "[" everything up to
-// "(" is passed over. In the group each word ends at "[" and must be one of the
-// letters o u v w x y z or "multax"; a bracket value runs to "]". The first ")"
-// ends the parse, inside a bracket value too, and nothing behind it is read.
+// Blanks and tabs are dropped wherever they stand, inside words and numbers
+// too ("x[/1 2]" reads 12). The kind word stands before the first "[" or "(";
+// after "[" everything up to "(" is passed over. In the group each word ends
+// at "[" and must be one of the letters o u v w x y z or "multax"; a bracket
+// value runs to "]". The first ")" ends the parse, inside a bracket value too,
+// and nothing behind it is read.
 //
 // An axis is given as soon as its bracket value ends, whatever it holds; the
 // second part sets the target even when it is empty, and then reads as 0.
@@ -15,9 +15,13 @@
 // kMovePartMax characters makes the record unreadable (kind none) instead of
 // reading a cut number. The first part, the parts after the third, the value
 // of "multax" and of "o" (only its first character counts) are passed over at
-// any length.
+// any length. Words taken before an unreadable value stay written.
+//
+// One pass: runs of characters are passed over a table look-up each, and a
+// number is read while its part's end is sought; only a part with blanks in
+// it is copied, without them.
+#include <array>
 #include <cstring>
-#include <iterator>
 
 #include "common/char_classes.h"
 #include "common/limits.h"
@@ -27,7 +31,7 @@ namespace pofreader {
 
 namespace {
 
-// ORDER: the grammar's states, indices of kEarlierStates; then the two ends.
+// The grammar's states; the parse moves through them a run at a time.
 enum EarlierState : int {
     kKindWord = 0,
     kKindBracket = 1,
@@ -37,190 +41,209 @@ enum EarlierState : int {
     kReject = 5,  // the whole record is refused
 };
 
-constexpr std::size_t kWordKeep = 6;  // no valid word is longer
+// The characters that end each run of the grammar.
+constexpr StopTable kGroupStops = stopTable("(");
+constexpr StopTable kValueStops = stopTable("])");
+constexpr StopTable kPartStops = stopTable("/])");
+// A blank in a number sends it to the copy without blanks.
+constexpr StopTable kNumberStops = stopTable("/]) \t");
+// Behind a six-letter word that is not "multax": the next "[" refuses.
+constexpr StopTable kSpoiledStops = stopTable("[)");
 
-// The parts of a bracket value that can be converted, the second and third;
-// the others are only counted.
-constexpr int kKeptParts = 2;
 
-struct EarlierParse {
-    MoveWords& words;
-    char word[kWordKeep + 1];  // first characters of the current word
-    std::size_t wordLength;
-    bool wordSpoiled;  // a six-letter word other than "multax" met its "["
-    char valueFirst;   // first character of the bracket value, or NUL
-    int partCount;     // parts of the value so far, empty ones counting
-    char part[kKeptParts][kMovePartMax + 1];
-    std::size_t partLength[kKeptParts];
-    bool partTooLong[kKeptParts];
+const char* skipBlanks(const char* at) {
+    while (isBlank(*at)) ++at;
+    return at;
+}
+
+// A converted part: its number, unless it is over its bound.
+struct Part {
+    double number = 0.0;
+    bool tooLong = false;
 };
 
-void appendWord(EarlierParse& p, char c) {
-    if (p.wordLength < kWordKeep) p.word[p.wordLength] = c;
-    if (p.wordLength <= kWordKeep) ++p.wordLength;
-}
-
-void startWord(EarlierParse& p) {
-    p.wordLength = 0;
-    p.wordSpoiled = false;
-}
-
-const char* currentWord(EarlierParse& p) {
-    p.word[p.wordLength <= kWordKeep ? p.wordLength : kWordKeep] = '\0';
-    return p.word;
-}
-
-void startValue(EarlierParse& p) {
-    p.valueFirst = '\0';
-    p.partCount = 1;
-    for (int i = 0; i < kKeptParts; ++i) {
-        p.partLength[i] = 0;
-        p.partTooLong[i] = false;
+// The part from `at` just after its '/'; returns its end (a '/' or the
+// value's end).
+const char* readPart(const char* at, const char* payloadEnd, Part& part) {
+    const char* end = at;
+    double value = 0.0;
+    const bool converted = parseShortDecimal(at, payloadEnd, value, end);
+    end = skipTo(kNumberStops, end);
+    if (!isBlank(*end)) {
+        const std::size_t length = static_cast<std::size_t>(end - at);
+        part.tooLong = length > kMovePartMax;
+        if (!part.tooLong) part.number = converted ? value : parseNumber(at, length);
+        return end;
     }
+    // The bound counts the characters that are not blanks.
+    char kept[kMovePartMax];
+    std::size_t length = 0;
+    for (; !stopsAt(kPartStops, *at); ++at) {
+        if (isBlank(*at)) continue;
+        if (length == kMovePartMax) {
+            part.tooLong = true;
+            return skipTo(kPartStops, at);
+        }
+        kept[length++] = *at;
+    }
+    part.number = parseNumber(kept, length);
+    return at;
 }
 
-// One character of a bracket value: '/' starts the next part; the second and
-// third part are kept up to their bound.
-void appendValue(EarlierParse& p, char c) {
-    if (p.valueFirst == '\0') p.valueFirst = c;
-    if (c == '/') {
-        ++p.partCount;
-        return;
+// The value of axis word `axis`, from `at` just after its "["; on return `at`
+// is just after its "]". Nothing is written before the value is known good.
+EarlierState readAxisValue(char axis, const char*& at, const char* payloadEnd,
+                           MoveWords& words) {
+    const bool position = axis >= 'x';
+    int parts = 1;  // empty ones counting
+    Part target, third;
+    const char* end = skipTo(kPartStops, at);
+    if (*end == '/') {
+        parts = 2;
+        end = readPart(end + 1, payloadEnd, target);
+        if (*end == '/') {
+            parts = 3;
+            end = position ? readPart(end + 1, payloadEnd, third) : skipTo(kPartStops, end + 1);
+            if (*end == '/') {
+                parts = 4;
+                end = skipTo(kValueStops, end + 1);
+            }
+        }
     }
-    const int kept = p.partCount - 2;
-    if (kept < 0 || kept >= kKeptParts) return;
-    if (p.partLength[kept] < kMovePartMax) p.part[kept][p.partLength[kept]++] = c;
-    else p.partTooLong[kept] = true;
-}
+    if (*end != ']') return kDone;  // ")" or the end: the value is not taken
+    at = end + 1;
 
-// The number of a kept part (1 the second, 2 the third); false when the part
-// is over its bound.
-bool keptNumber(const EarlierParse& p, int part, double& number) {
-    const int kept = part - 1;
-    if (p.partTooLong[kept]) return false;
-    number = parseNumber(p.part[kept], p.partLength[kept]);
-    return true;
-}
-
-// Applies a finished bracket value to the word before it.
-EarlierState takeValue(EarlierParse& p) {
-    const char* word = currentWord(p);
-    MoveWords& w = p.words;
-    if (std::strcmp(word, "multax") == 0) return kGroupWord;
-    if (std::strcmp(word, "o") == 0) {
-        w.kind = p.valueFirst == '-' ? kKindArcMinus : kKindArcPlus;
-        return kGroupWord;
+    const bool hasTarget = parts >= 2;
+    const bool hasThird = position && parts == 3;  // only as the value's last part
+    if ((hasTarget && target.tooLong) || (hasThird && third.tooLong)) return kReject;
+    switch (axis) {
+        case 'x': words.xGiven = 1; if (hasTarget) words.targetX = target.number; break;
+        case 'y': words.yGiven = 1; if (hasTarget) words.targetY = target.number; break;
+        case 'z': words.zGiven = 1; if (hasTarget) words.targetZ = target.number; break;
+        case 'u': words.uGiven = 1; if (hasTarget) words.u = target.number; break;
+        case 'v': words.vGiven = 1; if (hasTarget) words.v = target.number; break;
+        default: words.wGiven = 1; if (hasTarget) words.w = target.number; break;
     }
-    const bool hasTarget = p.partCount >= 2;
-    double target = 0.0;
-    if (hasTarget && !keptNumber(p, 1, target)) return kReject;
-    // A third part counts only as the value's last part.
-    const bool position = word[0] >= 'x';
-    double third = 0.0;
-    if (position && p.partCount == 3 && !keptNumber(p, 2, third)) return kReject;
-    switch (word[0]) {
-        case 'x': w.xGiven = 1; if (hasTarget) w.targetX = target; break;
-        case 'y': w.yGiven = 1; if (hasTarget) w.targetY = target; break;
-        case 'z': w.zGiven = 1; if (hasTarget) w.targetZ = target; break;
-        case 'u': w.uGiven = 1; if (hasTarget) w.u = target; break;
-        case 'v': w.vGiven = 1; if (hasTarget) w.v = target; break;
-        case 'w': w.wGiven = 1; if (hasTarget) w.w = target; break;
-        default: return kReject;
-    }
-    if (position && p.partCount == 3) {
-        if (word[0] == 'x') w.thirdX = third;
-        if (word[0] == 'y') w.thirdY = third;
-        if (word[0] == 'z') w.thirdZ = third;
+    if (hasThird) {
+        if (axis == 'x') words.thirdX = third.number;
+        if (axis == 'y') words.thirdY = third.number;
+        if (axis == 'z') words.thirdZ = third.number;
     }
     return kGroupWord;
 }
 
-using EarlierStateFn = EarlierState (*)(EarlierParse& p, char c);
-
-// The characters before the first "[" or "(" must be exactly oA, oL or oM.
-EarlierState readKindWord(EarlierParse& p, char c) {
-    if (c != '[' && c != '(') {
-        appendWord(p, c);
-        return kKindWord;
+// The kind word must be exactly oA, oL or oM; every other word refuses the
+// record whatever follows, so the parse can stop at its first wrong letter.
+EarlierState readKindWord(const char*& at, MoveWords& words) {
+    at = skipBlanks(at);
+    if (*at != 'o') return kReject;
+    at = skipBlanks(at + 1);
+    switch (*at) {
+        case 'A': words.kind = kKindArcOpen; break;
+        case 'L': words.kind = kKindFeed; break;
+        case 'M': words.kind = kKindRapid; break;
+        default: return kReject;
     }
-    const char* word = currentWord(p);
-    if (std::strcmp(word, "oA") == 0) p.words.kind = kKindArcOpen;
-    else if (std::strcmp(word, "oL") == 0) p.words.kind = kKindFeed;
-    else if (std::strcmp(word, "oM") == 0) p.words.kind = kKindRapid;
-    else return kReject;
-    startWord(p);
-    return c == '(' ? kGroupWord : kKindBracket;
+    at = skipBlanks(at + 1);
+    switch (*at++) {
+        case '(': return kGroupWord;
+        case '[': return kKindBracket;
+        case '\0': return kDone;  // no "[" or "(": the whole payload is the kind word
+        default: return kReject;
+    }
 }
 
-// The kind word's bracket value is passed over up to the group.
-EarlierState passKindBracket(EarlierParse&, char c) {
-    return c == '(' ? kGroupWord : kKindBracket;
+bool isWordLetter(char c) {
+    switch (c) {
+        case 'o': case 'u': case 'v': case 'w': case 'x': case 'y': case 'z': return true;
+        default: return false;
+    }
 }
 
-// A word of the group, up to its "[".
-EarlierState readGroupWord(EarlierParse& p, char c) {
-    if (c == ')') return kDone;
-    if (c != '[') {
-        appendWord(p, c);
-        return kGroupWord;
+// A word of the group up to its "[": the letter of a one-letter word, 'm' for
+// "multax", NUL when the parse ends.
+EarlierState readGroupWord(const char*& at, char& word) {
+    at = skipBlanks(at);
+    // The common word first: one letter and its "[".
+    if (isWordLetter(*at) && at[1] == '[') {
+        word = *at;
+        at += 2;
+        return kBracketValue;
     }
-    if (p.wordSpoiled) return kReject;
-    const char* word = currentWord(p);
-    if (p.wordLength == 1) {
-        if (std::strchr("ouvwxyz", word[0]) == nullptr) return kReject;
-    } else if (p.wordLength == 6) {
-        if (std::strcmp(word, "multax") != 0) {
-            p.wordSpoiled = true;  // the "[" is passed over; the word goes on
-            return kGroupWord;
-        }
-    } else {
-        return kReject;
+    char letters[6];
+    std::size_t length = 0;  // counted up to 7, past which nothing can match
+    for (;; ++at) {
+        const char c = *at;
+        if (c == ')' || c == '\0') return kDone;
+        if (c == '[') break;
+        if (isBlank(c)) continue;
+        if (length < sizeof letters) letters[length] = c;
+        if (length <= sizeof letters) ++length;
     }
-    startValue(p);
-    return kBracketValue;
+    ++at;
+    if (length == 1 && isWordLetter(letters[0])) {
+        word = letters[0];
+        return kBracketValue;
+    }
+    if (length != 6) return kReject;
+    if (std::memcmp(letters, "multax", 6) == 0) {
+        word = 'm';
+        return kBracketValue;
+    }
+    // The "[" is passed over and the word goes on: its next "[" refuses it.
+    at = skipTo(kSpoiledStops, at);
+    return *at == '[' ? kReject : kDone;
 }
 
-// A bracket value, up to "]".
-EarlierState readBracketValue(EarlierParse& p, char c) {
-    if (c == ')') return kDone;  // the value is not taken
-    if (c == ']') {
-        const EarlierState next = takeValue(p);
-        startWord(p);
-        return next;
-    }
-    appendValue(p, c);
-    return kBracketValue;
-}
-
-constexpr EarlierStateFn kEarlierStates[] = {
-    /* 0 kind word     */ readKindWord,
-    /* 1 kind bracket  */ passKindBracket,
-    /* 2 group word    */ readGroupWord,
-    /* 3 bracket value */ readBracketValue,
-};
-static_assert(std::size(kEarlierStates) == 4);
-
-}  // namespace
-
-int32_t parseMoveEarlier(const char* payload, MoveWords& words) {
+int32_t parseEarlier(const char* payload, const char* payloadEnd, MoveWords& words) {
     words.kind = kKindNone;
     words.xGiven = words.yGiven = words.zGiven = 0;
     words.uGiven = words.vGiven = words.wGiven = 0;
 
-    EarlierParse p{words, {}, 0, false, '\0', 0, {}, {}, {}};
+    const char* at = payload;
+    char word = '\0';
     EarlierState state = kKindWord;
-    for (const char* at = payload; *at != '\0'; ++at) {
-        // Blanks are kept in the value of "multax" alone, which is not read.
-        if (isBlank(*at)) continue;
-        state = kEarlierStates[state](p, *at);
-        if (state == kDone || state == kReject) break;
-    }
-    if (state == kKindWord) {
-        // No "[" or "(": the whole payload is the kind word.
-        state = readKindWord(p, '(');
+    while (state != kDone && state != kReject) {
+        switch (state) {
+            case kKindWord:
+                state = readKindWord(at, words);
+                break;
+            case kKindBracket:
+                at = skipTo(kGroupStops, at);
+                state = *at++ == '(' ? kGroupWord : kDone;
+                break;
+            case kGroupWord:
+                state = readGroupWord(at, word);
+                break;
+            default:  // kBracketValue
+                if (word != 'o' && word != 'm') {
+                    state = readAxisValue(word, at, payloadEnd, words);
+                    break;
+                }
+                at = skipBlanks(at);
+                const char first = *at;  // of "o": "-" or anything else
+                at = skipTo(kValueStops, at);
+                if (*at++ != ']') {
+                    state = kDone;
+                    break;
+                }
+                if (word == 'o') words.kind = first == '-' ? kKindArcMinus : kKindArcPlus;
+                state = kGroupWord;
+                break;
+        }
     }
     if (state == kReject) words.kind = kKindNone;
     return words.kind;
+}
+
+}  // namespace
+
+int32_t parseMoveEarlier(const char* payload, MoveWords& words) {
+    return parseEarlier(payload, payload + std::strlen(payload), words);
+}
+
+int32_t parseMoveEarlier(const char* payload, std::size_t length, MoveWords& words) {
+    return parseEarlier(payload, payload + (length > 0 ? length : std::strlen(payload)), words);
 }
 
 }  // namespace pofreader

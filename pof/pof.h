@@ -110,6 +110,7 @@ struct MoveWords {
 int32_t parseMove(const char* payload, std::size_t length, MoveWords& words);
 int32_t parseMoveTokens(const char* payload, MoveWords& words);  // current revision
 int32_t parseMoveEarlier(const char* payload, MoveWords& words); // revision 7.00
+int32_t parseMoveEarlier(const char* payload, std::size_t length, MoveWords& words);
 
 // Decimal text to double whatever the process's locale: leading white space
 // skipped, then the longest prefix of sign, digits, '.', exponent; 0 when no

@@ -1,6 +1,6 @@
-// The move parser reads a payload in one pass. Its result must equal the
-// plain reading of the grammar over the stored token list for every payload:
-// random payloads over the grammar's characters, compared field by field.
+// The move parsers read a payload in one pass. Their results must equal the
+// plain reading of each revision's grammar for every payload: random payloads
+// over the grammar's characters and pieces, compared field by field.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,6 +8,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "common/limits.h"
 #include "pof/pof.h"
@@ -28,39 +29,63 @@ MoveWords preset() {
     return words;
 }
 
-void expectSame(const std::string& payload) {
+using Parser = int32_t (*)(const char*, MoveWords&);
+
+void expectSame(const std::string& payload, Parser parse = parseMoveTokens,
+                Parser reading = testing_support::parseMoveReference) {
     MoveWords walked = preset(), reference = preset();
-    const int32_t kind = parseMoveTokens(payload.c_str(), walked);
-    EXPECT_EQ(kind, testing_support::parseMoveReference(payload.c_str(), reference)) << payload;
+    const int32_t kind = parse(payload.c_str(), walked);
+    EXPECT_EQ(kind, reading(payload.c_str(), reference)) << payload;
     // Field by field: the record has padding after the flags.
     EXPECT_EQ(std::memcmp(&walked.kind, &reference.kind, 7 * sizeof(int32_t)), 0) << payload;
     EXPECT_EQ(std::memcmp(&walked.targetX, &reference.targetX, 9 * sizeof(double)), 0) << payload;
 }
 
-TEST(MoveWalk, EqualsTheGrammarOverStoredTokens) {
-    // Random characters of the grammar, and random sequences of its pieces.
-    static const char kAlphabet[] = "oLAMxyzuvw()[]/+-.0123456789 \t]e";
-    static const char* const kPieces[] = {
-        "oL", "oA", "oM", "oX", "o", "(", ")", "x[/1.5]", "y[0/2/3]", "z[//4]", "x[/-0.25/7/8]",
-        "o[-]", "o[+]", "o[--]", "u[/0.5]", "v[/1e2]", "w[/.5]", "multax[a b]", "x[1", "]", "q[/1]",
-        "x]", "y][/3]", "oL[1]", "[/2]", "x[/1)", "z[/2(",
-    };
+// Random characters of a grammar, and random sequences of its pieces, three
+// in four behind one of `openings` when there are any.
+void expectSameOnRandom(const std::string& alphabet, const std::vector<std::string>& pieces,
+                        Parser parse, Parser reading, const std::vector<std::string>& openings = {}) {
     static const char* const kSeparators[] = {" ", "\t", "", "  "};
     std::mt19937 random(12);
     for (int i = 0; i < 100000; ++i) {
         std::string payload;
+        if (!openings.empty() && i % 4 != 3) payload = openings[random() % openings.size()];
         const int length = static_cast<int>(random() % 40);
         if (i % 2 == 0) {
-            for (int c = 0; c < length; ++c) payload += kAlphabet[random() % (sizeof kAlphabet - 1)];
+            for (int c = 0; c < length; ++c) payload += alphabet[random() % alphabet.size()];
         } else {
             for (int c = 0; c < length / 4; ++c) {
-                payload += kPieces[random() % std::size(kPieces)];
+                payload += pieces[random() % pieces.size()];
                 payload += kSeparators[random() % std::size(kSeparators)];
             }
         }
-        expectSame(payload);
-        if (HasFailure()) return;
+        expectSame(payload, parse, reading);
+        if (::testing::Test::HasFailure()) return;
     }
+}
+
+TEST(MoveWalk, EqualsTheGrammarOverStoredTokens) {
+    expectSameOnRandom("oLAMxyzuvw()[]/+-.0123456789 \t]e",
+                       {"oL", "oA", "oM", "oX", "o", "(", ")", "x[/1.5]", "y[0/2/3]", "z[//4]",
+                        "x[/-0.25/7/8]", "o[-]", "o[+]", "o[--]", "u[/0.5]", "v[/1e2]", "w[/.5]",
+                        "multax[a b]", "x[1", "]", "q[/1]", "x]", "y][/3]", "oL[1]", "[/2]",
+                        "x[/1)", "z[/2("},
+                       parseMoveTokens, testing_support::parseMoveReference);
+}
+
+TEST(MoveWalk, EarlierRevisionEqualsItsGrammar) {
+    // Blanks inside values and words, parts at their bound and over it, six
+    // letters that are not "multax", ")" inside a value.
+    const std::string part79 = "/" + std::string(78, '1') + ".5", part80 = part79 + "0";
+    expectSameOnRandom("oLAMxyzuvwmultac()[]/+-.0123456789 \te",
+                       {"oL(", "oA", "oM[9(]", "o L", "(", ")", "x[/1.5]", "y[0/2/3]", "z[//4]",
+                        "x[/-0.25/7/8]", "x[/1 2]", "y[/ 3\t4 /5 6]", "z[/1/2/3/4]", "o[-]",
+                        "o[ +]", "o[]", "u[/0.5/9]", "v[/1e2]", "w[/.5]", "multax[a b]", "mult ax[",
+                        "abcdef[", "abcdefg[", "x[/1)", "z[/2(", "x[/1[2]", "]", "q[/1]", "xy[/1]",
+                        "[/2]", "/", "x[", "/3]", "y[" + part79 + "]", "z[/1" + part80 + "]",
+                        "x[" + part80, "u[/1 " + part79, part80 + " 0"},
+                       parseMoveEarlier, testing_support::parseMoveEarlierReference,
+                       {"oL(", "oA (", "o\tM[1/2](", "oL[(", "oA"});
 }
 
 TEST(MoveWalk, LongTokensAndPartsEqualTheGrammar) {

@@ -1,6 +1,8 @@
 #include "support/move_tokens.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "common/limits.h"
 
@@ -144,6 +146,73 @@ int32_t parseMoveReference(const char* payload, MoveWords& words) {
     }
     if (!readable) words = preset;  // an unreadable record changes nothing
     return words.kind;
+}
+
+// Revision 7.00. Blanks and tabs count nowhere, so they are dropped first.
+int32_t parseMoveEarlierReference(const char* payload, MoveWords& words) {
+    words.kind = kKindNone;
+    words.xGiven = words.yGiven = words.zGiven = words.uGiven = words.vGiven = words.wGiven = 0;
+    std::string text;
+    for (const char* at = payload; *at != '\0'; ++at)
+        if (*at != ' ' && *at != '\t') text += *at;
+    const auto refuse = [&] { return words.kind = kKindNone; };
+
+    // The kind word, exactly, before the first "[" or "("; its bracket value
+    // is passed over up to the group.
+    std::size_t at = text.find_first_of("[(");
+    const std::string kindWord = text.substr(0, at);
+    if (kindWord == "oA") words.kind = kKindArcOpen;
+    else if (kindWord == "oL") words.kind = kKindFeed;
+    else if (kindWord == "oM") words.kind = kKindRapid;
+    else return refuse();
+    if (at != std::string::npos && text[at] == '[') at = text.find('(', at);
+    if (at == std::string::npos) return words.kind;
+
+    // The group: word "[" value "]" ...; the first ")" ends the parse, inside
+    // a value too, and that value is not taken.
+    for (++at;;) {
+        const std::size_t open = text.find_first_of("[)", at);
+        if (open == std::string::npos || text[open] == ')') return words.kind;
+        const std::string word = text.substr(at, open - at);
+        if (word.size() == 6 && word != "multax") {
+            // This "[" is passed over; the next one refuses the record.
+            const std::size_t next = text.find_first_of("[)", open + 1);
+            if (next == std::string::npos || text[next] == ')') return words.kind;
+            return refuse();
+        }
+        const bool axis = word.size() == 1 && std::strchr("uvwxyz", word[0]) != nullptr;
+        if (!axis && word != "o" && word != "multax") return refuse();
+        const std::size_t close = text.find_first_of("])", open + 1);
+        if (close == std::string::npos || text[close] == ')') return words.kind;
+        const std::string value = text.substr(open + 1, close - open - 1);
+        at = close + 1;
+        if (word == "o") words.kind = !value.empty() && value[0] == '-' ? kKindArcMinus : kKindArcPlus;
+        if (!axis) continue;
+
+        std::vector<std::string> parts(1);
+        for (const char c : value) {
+            if (c == '/') parts.emplace_back();
+            else parts.back() += c;
+        }
+        // The second part, and for x, y, z a third part that is the last one,
+        // are read; either over its bound refuses the record.
+        const bool position = word[0] >= 'x';
+        const bool hasTarget = parts.size() >= 2;
+        const bool hasThird = position && parts.size() == 3;
+        if (hasTarget && parts[1].size() > kMovePartMax) return refuse();
+        if (hasThird && parts[2].size() > kMovePartMax) return refuse();
+        const double target = hasTarget ? parseNumber(parts[1].c_str(), parts[1].size()) : 0.0;
+        const double third = hasThird ? parseNumber(parts[2].c_str(), parts[2].size()) : 0.0;
+        int32_t* given[] = {&words.uGiven, &words.vGiven, &words.wGiven,
+                            &words.xGiven, &words.yGiven, &words.zGiven};
+        double* targets[] = {&words.u, &words.v, &words.w,
+                             &words.targetX, &words.targetY, &words.targetZ};
+        double* thirds[] = {nullptr, nullptr, nullptr, &words.thirdX, &words.thirdY, &words.thirdZ};
+        const int i = word[0] - 'u';
+        *given[i] = 1;
+        if (hasTarget) *targets[i] = target;
+        if (hasThird) *thirds[i] = third;
+    }
 }
 
 }  // namespace testing_support

@@ -1,5 +1,5 @@
-// The move grammar's stored tokens, read plainly: the reference that the
-// one-pass parser is checked against.
+// The move grammars read plainly (the current one over its stored tokens): the
+// references that the one-pass parsers are checked against.
 #pragma once
 
 #include <string>
@@ -28,5 +28,9 @@ SplitToken splitToken(const std::string& token);
 // The current revision's move grammar read plainly over the stored tokens,
 // with the parser's contract: the kind, and the words from their preset.
 int32_t parseMoveReference(const char* payload, pofreader::MoveWords& words);
+
+// Revision 7.00's move grammar read plainly over the payload with its blanks
+// dropped, with the same contract.
+int32_t parseMoveEarlierReference(const char* payload, pofreader::MoveWords& words);
 
 }  // namespace testing_support
