@@ -1,10 +1,14 @@
 #include "fuzz_support.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <deque>
 
 namespace fuzz_support {
 
@@ -39,28 +43,81 @@ char* terminatedCopy(const uint8_t* data, std::size_t size) {
     return text;
 }
 
+namespace {
+
+// The scratch files written so far, each kept open for rewriting; a deque,
+// so that the paths handed out stay where they are.
+struct ScratchFile {
+    std::string name;
+    std::string path;
+    int descriptor;
+};
+std::deque<ScratchFile>& scratchFiles() {
+    static std::deque<ScratchFile> files;
+    return files;
+}
+
+// A disk file system turns every rewrite into a flush (ext4 does so for a
+// file truncated and written again), which costs more than the run itself.
+std::string scratchParent() {
+    const char* chosen = std::getenv("FUZZ_SCRATCH");
+    if (chosen != nullptr && chosen[0] != '\0') return chosen;
+    if (access("/dev/shm", W_OK | X_OK) == 0) return "/dev/shm";
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
+}
+
+void removeScratch() {
+    const std::string& path = scratchDirectory();
+    for (const ScratchFile& file : scratchFiles()) {
+        close(file.descriptor);
+        unlink(file.path.c_str());
+    }
+    unlink((path + "/EDK.TXT").c_str());
+    rmdir(path.c_str());
+}
+
+}  // namespace
+
 const std::string& scratchDirectory() {
     static const std::string path = [] {
-        char pattern[] = "/tmp/pofreader-fuzz-XXXXXX";
-        const char* made = mkdtemp(pattern);
+        std::string pattern = scratchParent() + "/pofreader-fuzz-XXXXXX";
+        const char* made = mkdtemp(pattern.data());
         if (made == nullptr || chdir(made) != 0) fail(__FILE__, __LINE__, "scratch directory");
+        // The method report only ever grows; appending to /dev/null keeps the
+        // writes without a file to remove after every input.
+        if (symlink("/dev/null", "EDK.TXT") != 0) fail(__FILE__, __LINE__, "method report sink");
         return std::string(made);
     }();
+    static const bool cleanupRegistered = std::atexit(removeScratch) == 0;
+    (void)cleanupRegistered;
     return path;
 }
 
-std::string writeScratchFile(const char* name, const uint8_t* data, std::size_t size) {
-    const std::string path = scratchDirectory() + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) fail(__FILE__, __LINE__, "cannot write a scratch file");
-    if (size != 0 && std::fwrite(data, 1, size, file) != size) fail(__FILE__, __LINE__, "short write");
-    std::fclose(file);
-    return path;
+const std::string& writeScratchFile(const char* name, const uint8_t* data, std::size_t size) {
+    std::deque<ScratchFile>& files = scratchFiles();
+    ScratchFile* file = nullptr;
+    for (ScratchFile& known : files)
+        if (known.name == name) file = &known;
+    if (file == nullptr) {
+        std::string path = scratchDirectory() + "/" + name;
+        const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (descriptor < 0) fail(__FILE__, __LINE__, "cannot write a scratch file");
+        files.push_back(ScratchFile{name, std::move(path), descriptor});
+        file = &files.back();
+    }
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t n = pwrite(file->descriptor, data + written, size - written,
+                                 static_cast<off_t>(written));
+        if (n <= 0) fail(__FILE__, __LINE__, "short write");
+        written += static_cast<std::size_t>(n);
+    }
+    if (ftruncate(file->descriptor, static_cast<off_t>(size)) != 0)
+        fail(__FILE__, __LINE__, "cannot truncate a scratch file");
+    return file->path;
 }
 
-void dropMethodReport() {
-    scratchDirectory();
-    unlink("EDK.TXT");
-}
+void discardMethodReport() { scratchDirectory(); }
 
 }  // namespace fuzz_support

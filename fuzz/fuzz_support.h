@@ -28,11 +28,15 @@ void checkMoveForm(const SignalRecord& record);
 char* terminatedCopy(const uint8_t* data, std::size_t size);
 
 // A fresh directory made the process's current directory, once per process:
-// relative names and "EDK.TXT" land in it.
+// relative names and "EDK.TXT" land in it. It lies on a memory file system
+// (FUZZ_SCRATCH, else /dev/shm, else TMPDIR or /tmp) and is removed at exit.
 const std::string& scratchDirectory();
-// Writes the bytes to `name` in the scratch directory; returns the full path.
-std::string writeScratchFile(const char* name, const uint8_t* data, std::size_t size);
-// The method report grows with every method element read; keep it small.
-void dropMethodReport();
+// Replaces the contents of `name` in the scratch directory with the bytes;
+// returns the full path. The file stays open between calls, so a rewrite
+// costs a write and a truncate, not a create.
+const std::string& writeScratchFile(const char* name, const uint8_t* data, std::size_t size);
+// The method report grows with every method element read: it goes to
+// /dev/null, through "EDK.TXT" in the scratch directory.
+void discardMethodReport();
 
 }  // namespace fuzz_support

@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "job.pcf", reinterpret_cast<const uint8_t*>(parameterFile), sizeof parameterFile - 1);
         prepared = true;
     }
-    fuzz_support::dropMethodReport();
+    fuzz_support::discardMethodReport();
     fuzz_support::writeScratchFile("job.pof", data, size);
 
     CycleContext* ctx = qvCSgetCycle();

@@ -107,7 +107,7 @@ void readFromStream(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz_support::dropMethodReport();
+    fuzz_support::discardMethodReport();
     readFromText(data, size);
     readFromStream(data, size);
     return 0;

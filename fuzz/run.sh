@@ -2,6 +2,7 @@
 # Builds every fuzz target with clang and libFuzzer, replays the checked-in
 # corpora, then fuzzes each target for SECONDS (default 15).
 #   fuzz/run.sh [SECONDS] [TARGET...]
+# FUZZ_RUNS=N also ends each target after N executions, whichever comes first.
 # New inputs go to fuzz/out/corpus/<target>; a finding is written to
 # fuzz/out/crash-<target>-* and makes the script fail.
 set -eu
@@ -58,12 +59,13 @@ for target in $targets; do
       continue
     fi
   fi
-  if "$out/build/$target" $dict -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -max_len=8192 -artifact_prefix="$out/crash-$target-" -print_final_stats=1 \
-      "$work" $( [ -d "$seeds" ] && echo "$seeds") >"$out/$target.log" 2>&1; then
+  started=$(date +%s)
+  if "$out/build/$target" $dict -max_total_time="$seconds" ${FUZZ_RUNS:+-runs=$FUZZ_RUNS} \
+      -timeout=10 -rss_limit_mb=2048 -max_len=8192 -artifact_prefix="$out/crash-$target-" \
+      -print_final_stats=1 "$work" $( [ -d "$seeds" ] && echo "$seeds") >"$out/$target.log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/$target.log")
     cov=$(grep -o 'cov: [0-9]*' "$out/$target.log" | tail -n 1)
-    echo "$target: ok, $runs runs, $cov"
+    echo "$target: ok, $runs runs, $cov, $(($(date +%s) - started)) s"
     passed=$((passed + 1))
   else
     echo "$target: FINDING; see $out/$target.log" >&2
