@@ -141,38 +141,28 @@ const FrameCase kFrameCases[] = {
      frameOf(kAxisY, kAxisY), translation(1, 1, 1)},
 };
 
+// Each case runs on the static record and on a host's own copy of it: the
+// copy has the POF layout and gets every matrix the record itself gets,
+// whatever it held before.
 TEST_F(SetupRun, FramesFromTheParameterFile) {
     for (const FrameCase& c : kFrameCases) {
-        SCOPED_TRACE(c.title);
-        dir.write("job.pcf", c.parameters);
-        const Outcome outcome = runCycle({"-Sjob"});
-        EXPECT_EQ(outcome.result, 1);
-        EXPECT_TRUE(framesNear(outcome.frame, c.frame));
-        EXPECT_TRUE(framesNear(outcome.tool, c.tool));
+        for (const bool hostCopy : {false, true}) {
+            SCOPED_TRACE(std::string(c.title) + (hostCopy ? ", host copy" : ""));
+            dir.write("job.pcf", c.parameters);
+            PofCycleContext copy = *reinterpret_cast<PofCycleContext*>(revisionLibrary().getCycle());
+            copy.shared.frameMatrix = copy.shared.toolMatrix = FrameMatrix{};
 #ifndef POFREADER_REVISION_700
-        EXPECT_TRUE(framesNear(outcome.reference, c.reference));
+            copy.referenceMatrix = FrameMatrix{};
 #endif
-    }
-}
-
-// A host may run its own copy of the record; the copy has the POF layout and
-// gets every matrix the record itself gets, whatever it held before.
-TEST_F(SetupRun, HostCopyOfTheRecordGetsTheSameFrames) {
-    for (const FrameCase& c : kFrameCases) {
-        SCOPED_TRACE(c.title);
-        dir.write("job.pcf", c.parameters);
-        PofCycleContext copy = *reinterpret_cast<PofCycleContext*>(revisionLibrary().getCycle());
-        copy.shared.frameMatrix = copy.shared.toolMatrix = FrameMatrix{};
+            const Outcome outcome =
+                hostCopy ? runCycle({"-Sjob"}, &copy.shared) : runCycle({"-Sjob"});
+            EXPECT_EQ(outcome.result, 1);
+            EXPECT_TRUE(framesNear(outcome.frame, c.frame));
+            EXPECT_TRUE(framesNear(outcome.tool, c.tool));
 #ifndef POFREADER_REVISION_700
-        copy.referenceMatrix = FrameMatrix{};
+            EXPECT_TRUE(framesNear(outcome.reference, c.reference));
 #endif
-        const Outcome outcome = runCycle({"-Sjob"}, &copy.shared);
-        EXPECT_EQ(outcome.result, 1);
-        EXPECT_TRUE(framesNear(outcome.frame, c.frame));
-        EXPECT_TRUE(framesNear(outcome.tool, c.tool));
-#ifndef POFREADER_REVISION_700
-        EXPECT_TRUE(framesNear(outcome.reference, c.reference));
-#endif
+        }
     }
 }
 
