@@ -1,5 +1,6 @@
 // The four entry points of the library. Nothing here throws; bad input is
 // answered with 0.
+#include "common/common.h"
 #include "common/limits.h"
 #include "frame/frame.h"
 
@@ -51,6 +52,7 @@ int qvCSexecCycle(CycleContext* ctx, int argc, char* const* argv, HostCallbacks*
     }
 
     --nestingDepth;
+    if (nestingDepth == 0) memReleaseSpare();
     return result;
 }
 

@@ -7,6 +7,8 @@
 // dropped, never delivered damaged.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -130,6 +132,48 @@ TEST(MemoryHelpers, ZeroSizeIsABlockAndNullCopiesToNull) {
     pofreader::memRelease(resized);
     EXPECT_EQ(pofreader::memDupString(nullptr), nullptr);
     EXPECT_EQ(memInjectFailure(0), 2);  // the null copy allocated nothing
+}
+
+// Small blocks are kept for reuse and grow in place: whichever way a block
+// goes (in place, into a fresh block, through realloc) it keeps its bytes.
+TEST(MemoryHelpers, ABlockKeepsItsBytesThroughEveryResize) {
+    memInjectFailure(0);
+    unsigned char* block = nullptr;
+    std::size_t held = 0;
+    for (const std::size_t size : {1, 20, 36, 48, 49, 260, 30, 4096, 10, 47}) {
+        block = static_cast<unsigned char*>(pofreader::memResize(block, size));
+        ASSERT_NE(block, nullptr) << size;
+        for (std::size_t i = 0; i < std::min(held, size); ++i)
+            ASSERT_EQ(block[i], static_cast<unsigned char>(i * 7 + 1)) << "byte " << i << " at " << size;
+        for (std::size_t i = 0; i < size; ++i) block[i] = static_cast<unsigned char>(i * 7 + 1);
+        held = size;
+    }
+    pofreader::memRelease(block);
+}
+
+TEST(MemoryHelpers, AReusedBlockComesBackZeroedAndAnImpossibleSizeFails) {
+    memInjectFailure(0);
+    std::vector<unsigned char*> blocks(100);
+    for (auto& block : blocks) {
+        block = static_cast<unsigned char*>(pofreader::memAllocZero(40));
+        ASSERT_NE(block, nullptr);
+        std::memset(block, 0xAB, 40);
+    }
+    for (auto* block : blocks) pofreader::memRelease(block);
+    for (auto& block : blocks) {
+        block = static_cast<unsigned char*>(pofreader::memAllocZero(40));
+        ASSERT_NE(block, nullptr);
+        for (int i = 0; i < 40; ++i) ASSERT_EQ(block[i], 0) << i;
+    }
+    for (auto* block : blocks) pofreader::memRelease(block);
+    pofreader::memReleaseSpare();
+
+    EXPECT_EQ(pofreader::memAllocZero(SIZE_MAX), nullptr);
+    char* text = pofreader::memDupString("kept");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(pofreader::memResize(text, SIZE_MAX), nullptr);
+    EXPECT_STREQ(text, "kept");
+    pofreader::memRelease(text);
 }
 
 TEST(QdxAllocationFailure, AFailedGrowthIsError91AndKeepsWhatWasRead) {
