@@ -21,6 +21,11 @@ constexpr CharClass makeCharClass(const char* members, int rangeFirst = 1, int r
     return table;
 }
 
+constexpr CharClass withChars(CharClass table, const char* added) {
+    for (const char* c = added; *c != '\0'; ++c) table[static_cast<unsigned char>(*c)] = true;
+    return table;
+}
+
 constexpr CharClass withoutChars(CharClass table, const char* removed) {
     for (const char* c = removed; *c != '\0'; ++c) table[static_cast<unsigned char>(*c)] = false;
     return table;
@@ -40,6 +45,12 @@ inline constexpr CharClass kValueChars = withoutChars(makeCharClass("\x15", '!',
 // parentheses and the back quote.
 inline constexpr CharClass kBodyChars = withoutChars(makeCharClass("\t", ' ', '~'), "()`");
 
+// Runs the text source stores in one go (the reader's fast path): a `v` name,
+// whose full stop the current revision allows, and the plain characters of a
+// `v` value, without the escape mark and the closing parenthesis.
+inline constexpr CharClass kValueNameChars = kEarlierRevision ? kNameChars : withChars(kNameChars, ".");
+inline constexpr CharClass kPlainValueChars = withoutChars(kValueChars, "\\)");
+
 // True when `c` (a byte value, or a negative end marker) is in `table`.
 constexpr bool inClass(const CharClass& table, int c) { return static_cast<unsigned>(c) < 256 && table[c]; }
 
@@ -48,6 +59,8 @@ static_assert(inClass(kNameChars, '\\') != kEarlierRevision);
 static_assert(inClass(kValueChars, ';') && inClass(kValueChars, 21) && !inClass(kValueChars, '`'));
 static_assert(!inClass(kValueChars, ' ') && !inClass(kValueChars, '[') && !inClass(kValueChars, 127));
 static_assert(inClass(kBodyChars, ' ') && inClass(kBodyChars, '\t') && !inClass(kBodyChars, '('));
+static_assert(inClass(kValueNameChars, '.') != kEarlierRevision && inClass(kValueNameChars, '_'));
+static_assert(!inClass(kPlainValueChars, ')') && !inClass(kPlainValueChars, '\\') && inClass(kPlainValueChars, '('));
 static_assert(!inClass(kBodyChars, '\n') && !inClass(kBodyChars, 200) && !inClass(kBodyChars, -1));
 
 }  // namespace pofreader
