@@ -6,8 +6,8 @@
 //
 // --baseline loads a second build of the cycle (a libpofreader.so, with its
 // libpofreader-7.00.so beside it), times it interleaved with this build on the
-// same jobs and prints the speed-up. Whole runs use two job mixes unless --mix
-// names one.
+// same jobs and prints the speed-up. Whole runs use three job mixes (the
+// standard one, multi-axis moves, and tool records only) unless --mix names one.
 //
 // Times are CPU time of the measuring thread (user and system, so the kernel's
 // copying of file pages counts), the best of R repetitions: the file is in the
@@ -418,7 +418,8 @@ int main(int argc, char** argv) {
     int reps = 5;
     bool scale = false, keep = false;
     std::string baselinePath;
-    std::vector<pofbench::JobMix> mixes = {pofbench::JobMix::standard, pofbench::JobMix::multiAxis};
+    std::vector<pofbench::JobMix> mixes = {pofbench::JobMix::standard, pofbench::JobMix::multiAxis,
+                                           pofbench::JobMix::tools};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         pofbench::JobMix mix;

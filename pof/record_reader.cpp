@@ -26,6 +26,8 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+
+#include <sys/stat.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -224,6 +226,18 @@ bool refill(PofRecordReader& reader) {
     return true;
 }
 
+// A regular file smaller than a block needs a block only its size (one byte
+// for an empty one): a small toolpath then reads from the reader's own 256
+// bytes without memory. 0 takes the full block. A file that grows meanwhile
+// is still read to its end, in smaller blocks.
+std::size_t fileBlockSize(std::FILE* file) {
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode) ||
+        static_cast<unsigned long long>(status.st_size) >= kRecordBlockSize)
+        return 0;
+    return static_cast<std::size_t>(status.st_size) + 1;
+}
+
 }  // namespace
 
 void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t blockSize) {
@@ -231,6 +245,7 @@ void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t bloc
     reader.ended = false;
     reader.length = 0;
     reader.base = 0;
+    if (blockSize == 0) blockSize = fileBlockSize(file);
     if (blockSize == 0 || blockSize > kRecordBlockSize) blockSize = kRecordBlockSize;
     // Without memory for a block the reader makes do with its own small one:
     // slower, but every record still arrives.
