@@ -1,7 +1,7 @@
 // The qDX reader over any bytes, from a text (as tool records are read) and
 // from a stream: elements are read until none comes, each one checked against
 // the element invariants and released; the cursor only moves forward and
-// never past the terminator.
+// never past the terminator; and the text and the stream read alike.
 #include <cstdio>
 #include <cstring>
 
@@ -104,11 +104,67 @@ void readFromStream(const uint8_t* data, size_t size) {
     std::fclose(stream);
 }
 
+bool sameText(const char* a, const char* b) {
+    return a == nullptr ? b == nullptr : b != nullptr && std::strcmp(a, b) == 0;
+}
+
+// `fromText` read from a text whose run began `runStart` bytes into the
+// input, `fromStream` from the same bytes as a stream.
+bool sameElement(const ExchangeElement& fromText, const ExchangeElement& fromStream, long runStart,
+                 std::FILE* stream) {
+    if (fromText.kind != fromStream.kind || !sameText(fromText.name, fromStream.name) ||
+        !sameText(fromText.text, fromStream.text))
+        return false;
+    const ExchangeAttribute* a = fromText.attributes;
+    const ExchangeAttribute* b = fromStream.attributes;
+    for (; a != nullptr && b != nullptr; a = a->next, b = b->next)
+        if (!sameText(a->name, b->name) || !sameText(a->value, b->value)) return false;
+    if (a != nullptr || b != nullptr) return false;
+    // A text reports a long body from where its run began, a stream from its start.
+    if (fromText.bodyStart < 0) return fromStream.bodyStart == fromText.bodyStart && fromStream.bodySource == nullptr;
+    return fromStream.bodySource == stream && fromText.bodySource == nullptr &&
+           fromStream.bodyStart == fromText.bodyStart + runStart &&
+           fromStream.bodyEnd == fromText.bodyEnd + runStart;
+}
+
+// A text is read through a fast path that takes whole runs of characters, a
+// stream one character at a time: both give the same elements, stop at the
+// same place and fail alike. Compared up to the first NUL or control-Z, where
+// the sources part by design (a text stays on it, a stream steps past it).
+void textEqualsStream(const uint8_t* data, size_t size) {
+    size_t length = 0;
+    while (length < size && data[length] != 0 && data[length] != 26) ++length;
+    if (length == 0) return;
+    char* text = fuzz_support::terminatedCopy(data, length);
+    std::FILE* stream = fmemopen(text, length, "rb");
+    FUZZ_CHECK(stream != nullptr);
+    const char* cursor = text;
+    ExchangeElement fromText{}, fromStream{};
+    fromText.bodyStart = fromText.bodyEnd = fromStream.bodyStart = fromStream.bodyEnd = -1;
+    for (size_t runs = 0; runs <= length; ++runs) {
+        const long runStart = cursor - text;
+        const int readText = pofreader::exchangeNextFromText(&cursor, &fromText);
+        const int textError = pofreader::exchangeLastError();
+        pofreader::exchangeReleaseElement(&fromStream);
+        const int readStream = pofreader::exchangeReadElement(stream, &fromStream);
+        FUZZ_CHECK(readText == readStream && textError == pofreader::exchangeLastError());
+        FUZZ_CHECK(cursor - text == std::ftell(stream));
+        FUZZ_CHECK(sameElement(fromText, fromStream, runStart, stream));
+        // An error ends a run, not the input: reading goes on behind it.
+        if (readText == 0 && (textError == 0 || cursor - text == runStart)) break;
+    }
+    pofreader::exchangeReleaseElement(&fromText);
+    pofreader::exchangeReleaseElement(&fromStream);
+    std::fclose(stream);
+    delete[] text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_support::discardMethodReport();
     readFromText(data, size);
     readFromStream(data, size);
+    textEqualsStream(data, size);
     return 0;
 }

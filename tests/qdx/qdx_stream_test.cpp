@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/limits.h"
 #include "qdx/qdx.h"
 #include "support/temp_dir.h"
 
@@ -147,6 +148,57 @@ TEST(QdxStream, TextAndStreamSourcesDoNotMix) {
     pofreader::exchangeReleaseElement(&e);
     ASSERT_EQ(pofreader::exchangeReadElement(in.file, &e), 1);
     EXPECT_STREQ(e.name, "s");
+}
+
+// A text is read through a fast path that stores whole runs of characters;
+// a stream, one character at a time. Both must give the same elements, stop
+// at the same place and fail the same way. Every token here is longer than a
+// growth step, in every state that stores one.
+std::string describeRuns(const std::string& input, bool fromText) {
+    Stream in(input);
+    const char* cursor = input.c_str();
+    std::string out;
+    for (int guard = 0; guard < 20; ++guard) {
+        Element e;
+        const long before = fromText ? cursor - input.c_str() : std::ftell(in.file);
+        const int read = fromText ? pofreader::exchangeNextFromText(&cursor, &e)
+                                  : pofreader::exchangeReadElement(in.file, &e);
+        const long after = fromText ? cursor - input.c_str() : std::ftell(in.file);
+        out += std::to_string(read) + "/" + std::to_string(pofreader::exchangeLastError()) + " @" +
+               std::to_string(after) + " " + std::string(1, static_cast<char>(e.kind ? e.kind : '-'));
+        if (e.name != nullptr) out += " " + std::string(e.name);
+        if (e.text != nullptr) out += " [" + std::string(e.text) + "]";
+        for (auto* a = e.attributes; a != nullptr; a = a->next)
+            out += std::string(" ") + (a->name ? a->name : "-") + "=" + (a->value ? a->value : "-");
+        // A text reports body positions from where its run began.
+        if (e.bodyStart >= 0) out += " body " + std::to_string(e.bodyStart + (fromText ? before : 0)) + ".." +
+                                     std::to_string(e.bodyEnd + (fromText ? before : 0));
+        out += "\n";
+        // An error ends a run, not the input: reading goes on behind it.
+        if (read == 0 && (pofreader::exchangeLastError() == 0 || after == before)) break;
+    }
+    return out;
+}
+
+TEST(QdxStream, TextAndStreamGiveTheSameElements) {
+    testing_support::TempDir dir;  // method report lines land here
+    const std::string n(20, 'n'), v(20, 'v');
+    const std::string inputs[] = {
+        "v " + n + "( " + v + " \\065" + v + "\\x" + v + " ) v b(2)",
+        "v " + n + ".x.y(1) v b(2)",
+        "o " + n + " [ " + v + "  \t " + v + " ] ( " + n + "[ " + v + " \t] t[ " + v + " ] ) {",
+        "m " + n + " [" + v + " " + v + "] (" + std::string(300, 'G') + ") }",
+        "m " + n + ";c\n(" + std::string(5000, 'X') + ") v a(1)",
+        "v " + std::string(pofreader::kQdxTokenMax + 1, 'n') + "(1) v b(2)",
+        "o " + n + " [" + v + ";] v a(1)",
+        "o " + n + " ( " + n + "; ) v a(1)",
+        "v a(" + v + "\r\n) x",
+    };
+    for (const std::string& input : inputs) {
+        const std::string fromText = describeRuns(input, true);
+        EXPECT_EQ(fromText, describeRuns(input, false)) << input.substr(0, 80);
+        EXPECT_NE(fromText.find("1/0"), std::string::npos) << "no element read from " << input.substr(0, 80);
+    }
 }
 
 }  // namespace
