@@ -93,7 +93,7 @@ void* memAllocZero(std::size_t size) {
     if (header->capacity == kSmallCapacity) {
         std::memset(bodyOf(header), 0, kSmallCapacity);
     } else {
-        std::memset(bodyOf(header), 0, size == 0 ? 1 : size);
+        std::memset(bodyOf(header), 0, header->capacity);
     }
     return bodyOf(header);
 }

@@ -10,6 +10,7 @@
 #include "common/common.h"
 #include "common/limits.h"
 #include "qdx/qdx.h"
+#include "support/sanitizer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -119,17 +120,7 @@ TEST(QdxLongBody, BadCharacterInALongBodyFails) {
 // The sanitizer's allocator copies on every resize, so a 1 MiB token grown in
 // 16-byte steps costs it most of a minute. There the name test alone walks
 // every step up to the limit, once: the token code has no revision branch.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kCopyingAllocator = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kCopyingAllocator = true;
-#else
-constexpr bool kCopyingAllocator = false;
-#endif
-#else
-constexpr bool kCopyingAllocator = false;
-#endif
+constexpr bool kCopyingAllocator = testing_support::kAddressSanitizer;
 
 // Names, values and texts grow on the heap; past kQdxTokenMax characters the
 // element fails as if memory had run out, and the next element reads clean.

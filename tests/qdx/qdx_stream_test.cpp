@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "common/limits.h"
 #include "qdx/qdx.h"
+#include "support/sanitizer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -189,12 +192,16 @@ TEST(QdxStream, TextAndStreamGiveTheSameElements) {
         "o " + n + " [ " + v + "  \t " + v + " ] ( " + n + "[ " + v + " \t] t[ " + v + " ] ) {",
         "m " + n + " [" + v + " " + v + "] (" + std::string(300, 'G') + ") }",
         "m " + n + ";c\n(" + std::string(5000, 'X') + ") v a(1)",
-        "v " + std::string(pofreader::kQdxTokenMax + 1, 'n') + "(1) v b(2)",
         "o " + n + " [" + v + ";] v a(1)",
         "o " + n + " ( " + n + "; ) v a(1)",
         "v a(" + v + "\r\n) x",
     };
-    for (const std::string& input : inputs) {
+    std::vector<std::string> all(std::begin(inputs), std::end(inputs));
+    // A token past the limit fails at the same place (1 MiB grown in 16-byte
+    // steps: too slow where every resize copies).
+    if (!testing_support::kAddressSanitizer)
+        all.push_back("v " + std::string(pofreader::kQdxTokenMax + 1, 'n') + "(1) v b(2)");
+    for (const std::string& input : all) {
         const std::string fromText = describeRuns(input, true);
         EXPECT_EQ(fromText, describeRuns(input, false)) << input.substr(0, 80);
         EXPECT_NE(fromText.find("1/0"), std::string::npos) << "no element read from " << input.substr(0, 80);
