@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define POFREADER_EXACT_BLOCKS 1
@@ -26,11 +27,11 @@ bool allocationMayProceed() {
     return true;
 }
 
-// Every block begins after a header that holds its capacity, so a block can
-// grow in place and a small one can be kept for the next request. The qDX
-// reader makes about twenty small blocks per tool record and releases them
-// before the next record: kept here, they cost a push and a pop instead of a
-// trip through malloc and free.
+// Every block begins after a header that holds its capacity, so that a block
+// can grow in place and one of a common capacity can be kept for the next
+// request. The qDX reader makes about twenty small blocks per tool record and
+// releases them before the next record: kept here, they cost a push and a pop
+// instead of a trip through malloc and free.
 //
 // Under AddressSanitizer every block is exactly the size asked for and none
 // is kept, so that a write past a block's end or a use after release is
@@ -45,39 +46,52 @@ struct alignas(alignof(std::max_align_t)) BlockHeader {
     std::size_t capacity;  // usable bytes behind the header
 };
 
-// Blocks asked for with at most this many bytes get exactly this capacity;
-// they are the ones kept. 48 holds a node of a list and a qDX token through
-// its first three growth steps.
-constexpr std::size_t kSmallCapacity = 48;
-constexpr int kSpareMax = 64;
-
+// Two capacities are kept: 48 holds a node of a list and a qDX token through
+// its first three growth steps; 272 a method body's first step of 256 bytes.
+// A request gets the smallest kept capacity that holds it, or its own size.
 struct SpareBlocks {
-    BlockHeader* blocks[kSpareMax];
+    std::size_t capacity;
+    int max;
     int count;
+    BlockHeader* blocks[64];
 };
-SpareBlocks spare{};
+constexpr std::size_t kSmallCapacity = 48;
+constexpr std::size_t kBodyCapacity = 272;
+SpareBlocks spareSmall{kSmallCapacity, 64, 0, {}};
+SpareBlocks spareBody{kBodyCapacity, 8, 0, {}};
 
 BlockHeader* headerOf(void* block) { return static_cast<BlockHeader*>(block) - 1; }
 void* bodyOf(BlockHeader* header) { return header + 1; }
 
 std::size_t capacityFor(std::size_t size) {
     if (size == 0) size = 1;
-    return !kExactBlocks && size <= kSmallCapacity ? kSmallCapacity : size;
+    if (kExactBlocks) return size;
+    if (size <= kSmallCapacity) return kSmallCapacity;
+    return size <= kBodyCapacity ? kBodyCapacity : size;
+}
+
+// The spare list a block of `capacity` is kept in, or null.
+SpareBlocks* spareFor(std::size_t capacity) {
+    if (kExactBlocks) return nullptr;
+    if (capacity == kSmallCapacity) return &spareSmall;
+    return capacity == kBodyCapacity ? &spareBody : nullptr;
 }
 
 // A fresh block of the capacity for `size`, or null; its body is not zeroed.
 BlockHeader* newBlock(std::size_t size) {
     const std::size_t capacity = capacityFor(size);
     if (capacity > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
-    if (capacity == kSmallCapacity && spare.count > 0) return spare.blocks[--spare.count];
+    SpareBlocks* spare = spareFor(capacity);
+    if (spare != nullptr && spare->count > 0) return spare->blocks[--spare->count];
     auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + capacity));
     if (header != nullptr) header->capacity = capacity;
     return header;
 }
 
 void releaseBlock(BlockHeader* header) {
-    if (!kExactBlocks && header->capacity == kSmallCapacity && spare.count < kSpareMax) {
-        spare.blocks[spare.count++] = header;
+    SpareBlocks* spare = spareFor(header->capacity);
+    if (spare != nullptr && spare->count < spare->max) {
+        spare->blocks[spare->count++] = header;
         return;
     }
     std::free(header);
@@ -106,12 +120,12 @@ void* memResize(void* block, std::size_t size) {
     }
     BlockHeader* old = headerOf(block);
     if (!kExactBlocks && size <= old->capacity) return block;
-    if (!kExactBlocks && old->capacity == kSmallCapacity) {
-        // A small block moves rather than grows: it may be kept for the next
-        // request, and the spare list holds only blocks of the small capacity.
+    if (spareFor(old->capacity) != nullptr) {
+        // A kept block moves rather than grows: a spare list holds blocks of
+        // its own capacity only.
         BlockHeader* grown = newBlock(size);
         if (grown == nullptr) return nullptr;
-        std::memcpy(bodyOf(grown), block, kSmallCapacity);
+        std::memcpy(bodyOf(grown), block, old->capacity);
         releaseBlock(old);
         return bodyOf(grown);
     }
@@ -138,7 +152,8 @@ void memRelease(void* block) {
 }
 
 void memReleaseSpare() {
-    while (spare.count > 0) std::free(spare.blocks[--spare.count]);
+    for (SpareBlocks* spare : {&spareSmall, &spareBody})
+        while (spare->count > 0) std::free(spare->blocks[--spare->count]);
 }
 
 long memInjectFailure(long countdown) {

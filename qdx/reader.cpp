@@ -240,8 +240,8 @@ std::size_t trimTrailing(char* text, std::size_t length, bool tabsToo) {
     return length;
 }
 
-void trimSpaces(char* text) {
-    const std::size_t length = trimTrailing(text, textLength(text), false);
+void trimSpaces(char* text, std::size_t length) {
+    length = trimTrailing(text, length, false);
     std::size_t lead = 0;
     while (text[lead] == ' ') ++lead;
     if (lead > 0) std::memmove(text, text + lead, length - lead + 1);
@@ -538,16 +538,20 @@ int attributeName(std::FILE* source) {
 // for that byte (modulo 256); a backslash before any other character stores
 // that character as it is.
 
-int endValueText() {
+// Only an escape can store a NUL, which then ends the text: without one the
+// token's own length is the text's.
+int endValueText(bool escaped) {
     if (tokenBegun()) {
+        const std::size_t length = reader.token.length;
         reader.text = takeToken();
-        trimSpaces(reader.text);  // a NUL stored by an escape already ended the text
+        trimSpaces(reader.text, escaped ? textLength(reader.text) : length);
     }
     return kComplete;
 }
 
 int valueText(std::FILE* source) {
     bool escape = false;
+    bool escaped = false;
     int digits = 0;
     int code = 0;
     for (;;) {
@@ -577,15 +581,15 @@ int valueText(std::FILE* source) {
             }
         }
         if (c == '\\') {
-            escape = true;
+            escape = escaped = true;
             digits = 0;
             code = 0;
             continue;
         }
-        if (c == ')') return endValueText();
-        if (isEndOfInput(c)) return tokenBegun() ? endValueText() : fail(kErrorUnfinished);
+        if (c == ')') return endValueText(escaped);
+        if (isEndOfInput(c)) return tokenBegun() ? endValueText(escaped) : fail(kErrorUnfinished);
         if (isLineEnd(c)) {
-            if (tokenBegun()) return endValueText();
+            if (tokenBegun()) return endValueText(escaped);
             continue;
         }
         if (isBlank(c)) {
@@ -648,7 +652,7 @@ int endAttributeValue(bool verbatim) {
 
 // State 11 always leaves the name pending: a name has at least one character.
 int attributeValue(std::FILE* source) {
-    const bool verbatim = std::strcmp(reader.pendingName, "t") == 0;
+    const bool verbatim = reader.pendingName[0] == 't' && reader.pendingName[1] == '\0';
     for (;;) {
         if (!storeRun(kValueChars)) return fail(kErrorMemory);
         const int c = readChar(source);

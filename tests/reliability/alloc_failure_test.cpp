@@ -141,7 +141,7 @@ TEST(MemoryHelpers, ABlockKeepsItsBytesThroughEveryResize) {
     memInjectFailure(0);
     unsigned char* block = nullptr;
     std::size_t held = 0;
-    for (const std::size_t size : {1, 20, 36, 48, 49, 260, 30, 4096, 10, 47}) {
+    for (const std::size_t size : {1, 20, 36, 48, 49, 260, 272, 273, 30, 4096, 10, 47}) {
         block = static_cast<unsigned char*>(pofreader::memResize(block, size));
         ASSERT_NE(block, nullptr) << size;
         for (std::size_t i = 0; i < std::min(held, size); ++i)
