@@ -27,11 +27,11 @@ void* memResize(void* block, std::size_t size);
 // A copy of `text` in a block of its length plus two bytes; null for null or
 // on failure.
 char* memDupString(const char* text);
-// Frees a block; null is accepted. Small blocks may be kept for the next
-// request until memReleaseSpare.
+// Frees a block; null is accepted. Blocks of the common small capacities may
+// be kept for the next request until memReleaseSpare.
 void memRelease(void* block);
-// Frees the small blocks kept for reuse; the end of every outermost run
-// calls it, so that nothing a run allocated outlives it.
+// Frees the blocks kept for reuse; the end of every outermost run calls it,
+// so that nothing a run allocated outlives it.
 void memReleaseSpare();
 
 // Fault injection for tests: when `countdown` is positive, the countdown-th

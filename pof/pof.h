@@ -48,8 +48,8 @@ struct PofRecordReader {
     char inlineBlock[kRecordInlineBlockSize + 1];
 };
 // `blockSize` 0 takes kRecordBlockSize, or less for a regular file that is
-// smaller; tests choose small ones to make lines
-// straddle blocks. The file stays the caller's.
+// smaller; tests choose small ones to make lines straddle blocks. The file
+// stays the caller's.
 void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t blockSize = 0);
 void closeRecordReader(PofRecordReader& reader);
 // Reads the next record line into `buffer` (at most `limit` bytes plus NUL).
