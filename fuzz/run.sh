@@ -34,7 +34,10 @@ if [ -z "$targets" ]; then
 fi
 
 # Leaks are findings too; no output files of the readers outside a scratch dir.
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+# A quarantine of 16 MB still holds every block a run frees for many runs; the
+# default 256 MB hands each run fresh pages, and their faults cost the
+# whole-run target a fifth of its time.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:quarantine_size_mb=16${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 
 status=0
