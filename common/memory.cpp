@@ -50,15 +50,14 @@ struct alignas(alignof(std::max_align_t)) BlockHeader {
 // its first three growth steps; 272 a method body's first step of 256 bytes.
 // A request gets the smallest kept capacity that holds it, or its own size.
 struct SpareBlocks {
-    std::size_t capacity;
     int max;
     int count;
     BlockHeader* blocks[64];
 };
 constexpr std::size_t kSmallCapacity = 48;
 constexpr std::size_t kBodyCapacity = 272;
-SpareBlocks spareSmall{kSmallCapacity, 64, 0, {}};
-SpareBlocks spareBody{kBodyCapacity, 8, 0, {}};
+SpareBlocks spareSmall{64, 0, {}};
+SpareBlocks spareBody{8, 0, {}};
 
 BlockHeader* headerOf(void* block) { return static_cast<BlockHeader*>(block) - 1; }
 void* bodyOf(BlockHeader* header) { return header + 1; }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -48,63 +49,58 @@ protected:
     TempDir dir_{false};
 };
 
+using Findings = std::vector<std::string>;
+
 struct CheckCase {
     const char* file;
     std::string content;
-    std::vector<std::string> current;  // findings of revision 9.50
-    std::vector<std::string> earlier;  // of revision 7.00
+    Findings current;                                 // findings of revision 9.50
+    std::optional<Findings> earlier = std::nullopt;  // of 7.00 where they differ
 };
 
 const std::string kLongPart(80, '1');
 
 const CheckCase kCases[] = {
-    {"clean.pof", "; a comment\n0:cycle(a)\n2:text\n31:oL ( x[/1] )\r\n0:cycleEnd()\n\x1a", {}, {}},
+    {"clean.pof", "; a comment\n0:cycle(a)\n2:text\n31:oL ( x[/1] )\r\n0:cycleEnd()\n\x1a", {}},
     {"lines.pof", "3l:x\n:x\nabc\n31\n31:\n2:abc\n",
      {"1:2 number-without-colon", "2:1 colon-without-number", "3:1 no-record-number",
-      "4:3 number-without-colon", "5:4 empty-payload"},
-     {"1:2 number-without-colon", "2:1 colon-without-number", "3:1 no-record-number",
       "4:3 number-without-colon", "5:4 empty-payload"}},
-    {"types.pof", "7:x\n99999999999:x\n", {"1 ignored-type", "2 ignored-type"},
-     {"1 ignored-type", "2 ignored-type"}},
+    {"types.pof", "7:x\n99999999999:x\n", {"1 ignored-type", "2 ignored-type"}},
     {"cut.pof", "2:" + std::string(1100, 'a') + "\n0:cycle(" + std::string(600, 'x') + ")\n",
-     {"1:1023 payload-cut", "1:778 text-cut", "2 value-cut"},
      {"1:1023 payload-cut", "1:778 text-cut", "2 value-cut"}},
-    {"ctrlz.pof", "0:cycle(a)\n\x1a" "31:oL\n", {"2:1 control-z"}, {"2:1 control-z"}},
+    {"ctrlz.pof", "0:cycle(a)\n\x1a" "31:oL\n", {"2:1 control-z"}},
     {"events.pof", "0:cycle\n0:cycles(x)\n0:locFrameCs_o(1)\n10:workplane\n10:workplane(YZ)\n",
      {"1 event-no-split", "2 event-unknown", "4 transform-no-split", "5 workplane-value"},
-     {"1 event-no-split", "2 event-unknown", "3 event-of-later-revision", "4 transform-no-split"}},
-    {"tool.pof", "11:v a(1) x\n", {"1:11 qdx-error"}, {"1:11 qdx-error"}},
+     Findings{"1 event-no-split", "2 event-unknown", "3 event-of-later-revision", "4 transform-no-split"}},
+    {"tool.pof", "11:v a(1) x\n", {"1:11 qdx-error"}},
     {"moves.pof",
      "31:oL ( x[/1] )\n31:L ( x[/1] )\n31:oA ( x[/1] )\n31:oL ( x[/" + kLongPart +
          "] )\n31:oL ( q[/1] )\n31:oL x[/1]\n31:\n",
      {"2 move-no-kind", "3 move-arc-open", "4:12 move-part-too-long", "7:4 empty-payload",
       "7 move-no-kind"},
-     {"2:4 move-kind-word", "3 move-arc-open", "4:12 move-part-too-long", "5:9 move-group-word",
+     Findings{"2:4 move-kind-word", "3 move-arc-open", "4:12 move-part-too-long", "5:9 move-group-word",
       "6:7 move-kind-word", "7:4 empty-payload", "7 move-no-kind"}},
     // The part named is the first one over its bound, however many parts follow.
     {"parts.pof",
      "31:oL ( x[/" + kLongPart + "/2/3] )\n31:oL ( x[/" + kLongPart + "/" + kLongPart + "] )\n31: \n31:[\n",
-     {"1:12 move-part-too-long", "2:12 move-part-too-long", "3 move-no-kind", "4 move-no-kind"},
      {"1:12 move-part-too-long", "2:12 move-part-too-long", "3 move-no-kind", "4 move-no-kind"}},
     {"job.pcf", "a := 1\nb\nf : = 1\ng :=\nh := \"\"\na := 1 2\n",
      {"2:2 key-no-assignment", "3:4 key-colon-without-equals", "4:5 key-no-value",
-      "5:8 key-empty-value", "6:8 key-after-value"},
-     {"2:2 key-no-assignment", "3:4 key-colon-without-equals", "4:5 key-no-value",
       "5:8 key-empty-value", "6:8 key-after-value"}},
     {"job.CFG", "# header\n*APT x # c\n*ID 1\n*" + std::string(300, 'N') + " v\n",
-     {"3:1 line-continued", "4:280 line-name-cut"}, {"3:1 line-continued", "4:280 line-name-cut"}},
-    {"ctrlz.CFG", "*A 1\n\x1a*B 2\n", {"2:1 control-z"}, {"2:1 control-z"}},
-    {"keyword.txt", "date x\n", {"1:5 section-not-keyword"}, {"1:5 section-not-keyword"}},
-    {"section.txt", "; c\nstart a\nd1\n:e\nend a\n", {"3:2 section-not-entry"}, {"3:2 section-not-entry"}},
-    {"nostart.txt", "language x\n", {"1:11 section-no-start"}, {"1:11 section-no-start"}},
-    {"empty.txt", "", {"1:1 section-no-start"}, {"1:1 section-no-start"}},
+     {"3:1 line-continued", "4:280 line-name-cut"}},
+    {"ctrlz.CFG", "*A 1\n\x1a*B 2\n", {"2:1 control-z"}},
+    {"keyword.txt", "date x\n", {"1:5 section-not-keyword"}},
+    {"section.txt", "; c\nstart a\nd1\n:e\nend a\n", {"3:2 section-not-entry"}},
+    {"nostart.txt", "language x\n", {"1:11 section-no-start"}},
+    {"empty.txt", "", {"1:1 section-no-start"}},
 };
 
 TEST_F(Check, EachFileGetsExactlyItsFindings) {
     for (const CheckCase& c : kCases) {
         dir_.write(c.file, c.content);
         const HostRun run = check({"--format", "json", c.file});
-        const std::vector<std::string>& expected = k700 ? c.earlier : c.current;
+        const std::vector<std::string>& expected = k700 && c.earlier ? *c.earlier : c.current;
         EXPECT_EQ(expected, findingsOf(run.out)) << c.file << "\n" << run.out << run.err;
         const bool warned = run.out.find("\"severity\":\"warning\"") != std::string::npos;
         EXPECT_EQ(warned ? 1 : 0, run.exitCode) << c.file;
