@@ -1,0 +1,252 @@
+// The 3D page of pofhost --html, opened in headless Chromium: what it drew
+// against --summary, a screenshot of it, and clicking and stepping through it.
+//
+// POFHOST_UPDATE_GOLDEN=1 rewrites examples/bracket-3d.png, the README's
+// picture, from the current revision's screenshot.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/common.h"
+#include "tools/support/host_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using host_tests::HostRun;
+using testing_support::TempDir;
+
+const char* const kChromium = "/usr/bin/chromium";
+constexpr int kWidth = 1200, kHeight = 800;
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// The attributes of the page's ready marker, <div id="pof-ready" data-...>.
+std::map<std::string, std::string> readyMarker(const std::string& dom) {
+    std::map<std::string, std::string> values;
+    const std::size_t start = dom.find("<div id=\"pof-ready\"");
+    if (start == std::string::npos) return values;
+    const std::string tag = dom.substr(start, dom.find('>', start) - start);
+    for (std::size_t at = tag.find(" data-"); at != std::string::npos; at = tag.find(" data-", at + 1)) {
+        const std::size_t equals = tag.find("=\"", at), close = tag.find('"', equals + 2);
+        values[tag.substr(at + 6, equals - at - 6)] = tag.substr(equals + 2, close - equals - 2);
+    }
+    return values;
+}
+
+// A number of the one-line JSON summary, found by its member name.
+long summaryCount(const std::string& json, const std::string& name) {
+    const std::size_t at = json.find("\"" + name + "\":");
+    return at == std::string::npos ? -1 : std::atol(json.c_str() + at + name.size() + 3);
+}
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<unsigned char> rgb;
+    int grey(int x, int y) const {
+        const unsigned char* p = &rgb[3 * (static_cast<std::size_t>(y) * width + x)];
+        return (p[0] + p[1] + p[2]) / 3;
+    }
+};
+
+bool readPng(const std::string& path, Picture& picture) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    picture.rgb.resize(PNG_IMAGE_SIZE(image));
+    picture.width = static_cast<int>(image.width);
+    picture.height = static_cast<int>(image.height);
+    return png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr) != 0;
+}
+
+// pofhost on a copy of the example job, and Chromium on the pages it writes.
+class ExamplePage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::string(POFREADER_SOURCE_DIR) + "/examples"))
+            std::filesystem::copy_file(entry.path(), dir_.file(entry.path().filename().string()));
+        ASSERT_TRUE(std::filesystem::exists(kChromium))
+            << kChromium << " is missing: install the Debian package chromium (.ci/install-deps)";
+    }
+
+    HostRun host(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), {"--library", POFREADER_LIBRARY_PATH});
+        return host_tests::runProgram(POFHOST_PATH, arguments, dir_.path());
+    }
+
+    // Chromium with software WebGL, as a user's browser would draw the page;
+    // `what` is "--dump-dom" or "--screenshot=FILE".
+    HostRun chromium(const std::string& page, const std::string& what, bool webgl = true) const {
+        std::vector<std::string> arguments = {
+            "--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + dir_.file("profile"),
+            "--window-size=" + std::to_string(kWidth) + "," + std::to_string(kHeight),
+            "--hide-scrollbars", "--virtual-time-budget=10000", what, "file://" + page};
+        if (webgl) {
+            arguments.insert(arguments.begin(), {"--use-angle=swiftshader", "--enable-unsafe-swiftshader"});
+        } else {
+            arguments.insert(arguments.begin(), "--disable-webgl");
+        }
+        return host_tests::runProgram(kChromium, arguments, dir_.path());
+    }
+
+    // The page with a script of the test's own run after the viewer's.
+    std::string withScript(const std::string& page, const std::string& script) const {
+        std::string html = readFile(page);
+        html.insert(html.rfind("</body>"), "<script>" + script + "</script>\n");
+        const std::string path = page + ".driven.html";
+        std::ofstream(path, std::ios::binary) << html;
+        return path;
+    }
+
+    TempDir dir_{false};
+};
+
+TEST_F(ExamplePage, ThePageDrawsWhatTheSummaryCounts) {
+    const HostRun run = host({"--html", "job.html", "--summary", "--format", "json", "-Sjob"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    const HostRun browser = chromium(dir_.file("job.html"), "--dump-dom");
+    std::map<std::string, std::string> drawn = readyMarker(browser.out);
+    ASSERT_EQ("ready", drawn["state"]) << browser.err.substr(0, 2000);
+    EXPECT_EQ("", drawn["error"]);
+    EXPECT_EQ(std::to_string(summaryCount(run.out, "rapid")), drawn["rapid"]);
+    EXPECT_EQ(std::to_string(summaryCount(run.out, "feed")), drawn["feed"]);
+    EXPECT_EQ(std::to_string(summaryCount(run.out, "circular")), drawn["arc"]);
+    EXPECT_EQ(std::to_string(summaryCount(run.out, "chord")), drawn["chord"]);
+    EXPECT_EQ(drawn["chord"], drawn["markers"]);
+    EXPECT_EQ(std::to_string(summaryCount(run.out, "withToolAxis")), drawn["axes"]);
+    // As the example holds: the ramping corner is no circle in space, the
+    // earlier revision's first fillet neither (its centre keeps the start's z).
+    const bool earlier = pofreader::kEarlierRevision;
+    EXPECT_EQ(earlier ? "4" : "5", drawn["arc"]);
+    EXPECT_EQ("3", drawn["axes"]);
+    // The summary panel shows the summary itself.
+    EXPECT_NE(std::string::npos, browser.out.find("<td>moves</td><td>18: rapid 5, feed 7, arc 6"));
+}
+
+TEST_F(ExamplePage, TheScreenshotShowsTheWholePathAndMatchesTheReadmePicture) {
+    ASSERT_EQ(0, host({"--html", "job.html", "-Sjob"}).exitCode);
+    const std::string shot = std::string(POFREADER_BINARY_DIR) + "/example-3d" +
+                             (pofreader::kEarlierRevision ? "-7.00" : "") + ".png";
+    std::remove(shot.c_str());
+    chromium(dir_.file("job.html"), "--screenshot=" + shot);
+    Picture picture;
+    ASSERT_TRUE(readPng(shot, picture)) << shot;
+    ASSERT_EQ(kWidth, picture.width);
+    // The view is the page's white upper left part, up to the side panel's
+    // and the step bar's borders.
+    int width = 0, height = 0;
+    while (width < picture.width && picture.grey(width, 5) >= 250) ++width;
+    while (height < picture.height && picture.grey(5, height) >= 250) ++height;
+    ASSERT_GT(width, kWidth / 2);
+    ASSERT_LT(width, kWidth);
+    ASSERT_GT(height, kHeight / 2);
+    ASSERT_LT(height, kHeight);
+    const int left = 0, top = 0;
+
+    double sum = 0, squares = 0;
+    int borderInk = 0;
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x) {
+            const int grey = picture.grey(x, y);
+            sum += grey;
+            squares += double(grey) * grey;
+            const bool border = x < left + 3 || y < top + 3 || x >= left + width - 3 || y >= top + height - 3;
+            borderInk += border && grey < 250;
+        }
+    const double n = double(width) * height;
+    EXPECT_GT(squares / n - (sum / n) * (sum / n), 20.0) << "the view is blank";
+    EXPECT_EQ(0, borderInk) << "the default view does not fit the path";
+
+    if (pofreader::kEarlierRevision) return;
+    const std::string shown = std::string(POFREADER_SOURCE_DIR) + "/examples/bracket-3d.png";
+    if (std::getenv("POFHOST_UPDATE_GOLDEN") != nullptr)
+        std::filesystem::copy_file(shot, shown, std::filesystem::copy_options::overwrite_existing);
+    Picture readme;
+    ASSERT_TRUE(readPng(shown, readme)) << shown;
+    ASSERT_EQ(picture.width, readme.width);
+    ASSERT_EQ(picture.height, readme.height);
+    // Equal but for antialiasing: few pixels differ, none of them much on average.
+    long differing = 0;
+    double difference = 0;
+    for (std::size_t i = 0; i < picture.rgb.size(); ++i) {
+        const int d = std::abs(picture.rgb[i] - readme.rgb[i]);
+        difference += d;
+        differing += d > 48;
+    }
+    EXPECT_LT(difference / picture.rgb.size(), 1.0);
+    EXPECT_LT(differing, long(picture.rgb.size() / 500)) << "examples/bracket-3d.png is not what the page draws";
+}
+
+TEST_F(ExamplePage, ClickingTheFirstArcAndSteppingShowTheirMoves) {
+    const HostRun run = host({"--html", "job.html", "-Sjob"});
+    ASSERT_EQ(0, run.exitCode);
+    // The first arc's index among the moves, from the lines pofhost prints.
+    // and the delivery number of the 13th move, counting every delivery.
+    int firstArc = -1, moves = 0, deliveries = 0, thirteenth = 0;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, 2, "fn") != 0) continue;
+        ++deliveries;
+        if (line.find(" key=31 ") == std::string::npos) continue;
+        if (firstArc < 0 && line.find(" arc ") != std::string::npos) firstArc = moves;
+        if (++moves == 13) thirteenth = deliveries;
+    }
+    ASSERT_EQ(3, firstArc);
+    const struct {
+        std::string script;
+        std::vector<std::string> shown;
+    } cases[] = {
+        {"const [x, y] = pofViewer.screenPointOf(" + std::to_string(firstArc) + ");"
+         "const canvas = document.querySelector('#view canvas');"
+         "for (const type of ['mousedown', 'mouseup', 'click'])"
+         "  canvas.dispatchEvent(new MouseEvent(type, {clientX: x, clientY: y, bubbles: true}));",
+         {"<td>move</td><td>4 of 18</td>", "<td>code</td><td>3122 arc as marked chord</td>",
+          "<td>target</td><td>20 -10 -5</td>", "<td>direction</td><td>+ (counter-clockwise)</td>",
+          pofreader::kEarlierRevision ? "<td>third (centre)</td><td>15 -10 0</td>"
+                                      : "<td>third (centre)</td><td>15 -10 -5</td>",
+          "<td>last text</td><td>\"Pocket 40 x 30, depth 5, flat end mill D10\"</td>",
+          "<td>last cycle</td><td>\"Pocket 40x30\"</td>"}},
+        {"const step = document.getElementById('step'); step.value = '13';"
+         "step.dispatchEvent(new Event('input'));",
+         {"move 13 of 18, delivery " + std::to_string(thirteenth) + "<", "<td>tool axis</td><td>0 -0.5 0.866025</td>",
+          "<td>last cycle</td><td>\"Edge fillet (front", "<td>last event</td><td>\"cycle Edge fillet (front"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        const std::string dom = chromium(withScript(dir_.file("job.html"), c.script), "--dump-dom").out;
+        EXPECT_EQ("", readyMarker(dom)["error"]);
+        for (const std::string& expected : c.shown) EXPECT_NE(std::string::npos, dom.find(expected)) << expected;
+    }
+}
+
+TEST_F(ExamplePage, PagesWithoutMovesOrWebGlSaySo) {
+    // Run without the job's parameter file: the cycle reads no toolpath.
+    ASSERT_EQ(0, host({"--html", "empty.html", "-Snothing"}).exitCode);
+    const std::string empty = chromium(dir_.file("empty.html"), "--dump-dom").out;
+    EXPECT_EQ("ready", readyMarker(empty)["state"]);
+    EXPECT_EQ("", readyMarker(empty)["error"]);
+    EXPECT_NE(std::string::npos, empty.find("The job has no moves"));
+
+    ASSERT_EQ(0, host({"--html", "job.html", "-Sjob"}).exitCode);
+    const std::string plain = chromium(dir_.file("job.html"), "--dump-dom", false).out;
+    EXPECT_EQ("no-webgl", readyMarker(plain)["state"]);
+    EXPECT_NE(std::string::npos, plain.find("This page draws with WebGL"));
+    EXPECT_NE(std::string::npos, plain.find("<td>result</td><td>1</td>"));
+}
+
+}  // namespace

@@ -1,0 +1,215 @@
+#include "toolpath/job_summary.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "text/output_text.h"
+
+namespace pofhost {
+
+DrawnMove drawMove(const Segment& move) {
+    DrawnMove drawn;
+    if (move.nonFinite) return drawn;
+    if (move.kind == SegmentKind::Arc) drawn.arc = spaceArc(move.from, move.to, move.centre, move.direction);
+    drawn.length = moveLength(move, drawn.arc);
+    return drawn;
+}
+
+void MoveFigures::add(const Segment& move, const DrawnMove& drawn) {
+    ++moves;
+    if (move.nonFinite) {
+        ++nonFinite;
+        return;
+    }
+    extent.add(move.to);
+    withToolAxis += move.hasAxis;
+    if (move.kind == SegmentKind::Rapid) {
+        ++rapid;
+        rapidLength += drawn.length;
+        return;
+    }
+    feedLength += drawn.length;
+    if (move.kind == SegmentKind::Feed) {
+        ++feed;
+    } else {
+        ++arcs;
+        ++(drawn.arc.circular ? circularArcs : chordArcs);
+    }
+}
+
+void JobRecorder::receiveMove(const SignalRecord& record) {
+    Segment move;
+    if (!follower_.follow(record, move)) return;
+    const DrawnMove drawn = drawMove(move);
+    figures_.add(move, drawn);
+    if (!keepMoves_) return;
+    moves_.push_back(move);
+    drawn_.push_back(drawn);
+    moveDeliveries_.push_back(deliveries_);
+}
+
+void JobRecorder::receive(char function, int key, const SignalRecord* record) {
+    ++deliveries_;
+    ++byKeyAndCode_[{key, record != nullptr ? record->code : -1}];
+    if (key == PFR_KEY_TOOL) ++toolRecords_;
+    if (record == nullptr) return;
+    const auto movesBefore = static_cast<std::size_t>(figures_.moves);
+    switch (bodyFormOf(record->code)) {
+    case BodyForm::Move:
+    case BodyForm::Arc:
+        if (key == PFR_KEY_MOVE) receiveMove(*record);
+        return;
+    case BodyForm::Text:
+        ++textCount_;
+        if (keepMoves_) texts_.push_back({movesBefore, fieldText(record->body.text, PFR_SIGNAL_TEXT_SIZE)});
+        return;
+    case BodyForm::NameValue:
+        break;
+    case BodyForm::Unknown:
+        return;
+    }
+    const std::string name = fieldText(record->body.nameValue.name, PFR_SIGNAL_NAME_SIZE);
+    const std::string value = fieldText(record->body.nameValue.value, PFR_SIGNAL_VALUE_SIZE);
+    if (key == PFR_KEY_TRANSFORM && name == "workplane") workplanes_.push_back(value);
+    // Key 0 reaches functions A and B alike: one record, counted at A.
+    if (key != PFR_KEY_EVENT || function != 'A' || record->code == PFR_CODE_FRAME_VALUE) return;
+    ++eventCounts_[name];
+    if (keepMoves_) events_.push_back({movesBefore, name + " " + value});
+    if (record->code == PFR_CODE_CYCLE) cycles_.push_back({movesBefore, value});
+}
+
+std::vector<std::string> reportedMethods(std::istream& appended) {
+    // Lines of the form " methode = 'name'".
+    static const std::string kOpen = " methode = '";
+    std::vector<std::string> names;
+    std::string line;
+    while (std::getline(appended, line)) {
+        if (line.size() < kOpen.size() + 1 || line.compare(0, kOpen.size(), kOpen) != 0 ||
+            line.back() != '\'')
+            continue;
+        const std::string name = line.substr(kOpen.size(), line.size() - kOpen.size() - 1);
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    return names;
+}
+
+std::vector<std::string> reportedMethods(const std::string& appended) {
+    std::istringstream lines(appended);
+    return reportedMethods(lines);
+}
+
+JobSummary summarize(const JobRecorder& job, int result, const std::vector<std::string>& methods) {
+    JobSummary s;
+    s.deliveries = job.deliveries();
+    s.byKeyAndCode = job.byKeyAndCode();
+    s.figures = job.figures();
+    s.toolRecords = job.toolRecords();
+    s.methods = methods;
+    s.texts = job.textCount();
+    s.events = job.eventCounts();
+    s.workplanes = job.workplanes();
+    for (const Marker& cycle : job.cycles()) s.cycles.push_back(cycle.text);
+    s.result = result;
+    return s;
+}
+
+namespace {
+
+std::string fixed(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+std::string quotedList(const std::vector<std::string>& items, bool json) {
+    std::string out;
+    for (const std::string& item : items)
+        out += (out.empty() ? "" : json ? "," : ", ") + (json ? jsonString(item) : quoteText(item));
+    return json ? "[" + out + "]" : out.empty() ? "none" : out;
+}
+
+const char* const kAxes[] = {"x", "y", "z"};
+
+double axisOf(const Point3& p, int i) { return i == 0 ? p.x : i == 1 ? p.y : p.z; }
+
+}  // namespace
+
+std::string summaryText(const JobSummary& s) {
+    const MoveFigures& f = s.figures;
+    std::string out = "summary\n";
+    out += "deliveries " + std::to_string(s.deliveries) + "\n";
+    for (const auto& [keyCode, count] : s.byKeyAndCode)
+        out += "  key=" + std::to_string(keyCode.first) + " code=" +
+               (keyCode.second < 0 ? std::string("none") : std::to_string(keyCode.second)) + " " +
+               std::to_string(count) + "\n";
+    out += "moves " + std::to_string(f.moves) + ": rapid " + std::to_string(f.rapid) + ", feed " +
+           std::to_string(f.feed) + ", arc " + std::to_string(f.arcs) + " (circular " +
+           std::to_string(f.circularArcs) + ", as chords " + std::to_string(f.chordArcs) + ")\n";
+    out += "moves with tool axis " + std::to_string(f.withToolAxis) + "\n";
+    out += "moves not finite (skipped) " + std::to_string(f.nonFinite) + "\n";
+    if (f.extent.empty) {
+        out += "extent none\n";
+    } else {
+        out += "extent";
+        for (int i = 0; i < 3; ++i)
+            out += std::string(i ? "," : "") + " " + kAxes[i] + " " + formatNumber(axisOf(f.extent.min, i)) +
+                   " .. " + formatNumber(axisOf(f.extent.max, i));
+        out += "\n";
+    }
+    out += "path length rapid " + fixed(f.rapidLength) + ", feed " + fixed(f.feedLength) + "\n";
+    out += "tool records " + std::to_string(s.toolRecords) + ", methods " + quotedList(s.methods, false) + "\n";
+    out += "texts " + std::to_string(s.texts) + "\n";
+    out += "events";
+    if (s.events.empty()) out += " none";
+    bool first = true;
+    for (const auto& [name, count] : s.events) {
+        out += (first ? " " : ", ") + quoteText(name) + " " + std::to_string(count);
+        first = false;
+    }
+    out += "\n";
+    out += "workplanes " + std::to_string(s.workplanes.size()) + ": " + quotedList(s.workplanes, false) + "\n";
+    out += "cycles " + quotedList(s.cycles, false) + "\n";
+    out += "result " + std::to_string(s.result) + "\n";
+    return out;
+}
+
+std::string summaryJson(const JobSummary& s) {
+    const MoveFigures& f = s.figures;
+    std::string out = "{\"summary\":{\"deliveries\":" + std::to_string(s.deliveries) + ",\"byKeyAndCode\":[";
+    bool first = true;
+    for (const auto& [keyCode, count] : s.byKeyAndCode) {
+        out += std::string(first ? "" : ",") + "{\"key\":" + std::to_string(keyCode.first) +
+               ",\"code\":" + (keyCode.second < 0 ? "null" : std::to_string(keyCode.second)) +
+               ",\"count\":" + std::to_string(count) + "}";
+        first = false;
+    }
+    out += "],\"moves\":{\"total\":" + std::to_string(f.moves) + ",\"rapid\":" + std::to_string(f.rapid) +
+           ",\"feed\":" + std::to_string(f.feed) + ",\"arc\":" + std::to_string(f.arcs) +
+           ",\"circular\":" + std::to_string(f.circularArcs) + ",\"chord\":" +
+           std::to_string(f.chordArcs) + ",\"withToolAxis\":" + std::to_string(f.withToolAxis) +
+           ",\"nonFinite\":" + std::to_string(f.nonFinite) + "}";
+    out += ",\"extent\":";
+    if (f.extent.empty) {
+        out += "null";
+    } else {
+        out += "{";
+        for (int i = 0; i < 3; ++i)
+            out += std::string(i ? "," : "") + "\"" + kAxes[i] + "\":[" + jsonNumber(axisOf(f.extent.min, i)) +
+                   "," + jsonNumber(axisOf(f.extent.max, i)) + "]";
+        out += "}";
+    }
+    out += ",\"length\":{\"rapid\":" + jsonNumber(f.rapidLength) + ",\"feed\":" + jsonNumber(f.feedLength) + "}";
+    out += ",\"toolRecords\":" + std::to_string(s.toolRecords) + ",\"methods\":" + quotedList(s.methods, true);
+    out += ",\"texts\":" + std::to_string(s.texts) + ",\"events\":{";
+    first = true;
+    for (const auto& [name, count] : s.events) {
+        out += std::string(first ? "" : ",") + jsonString(name) + ":" + std::to_string(count);
+        first = false;
+    }
+    out += "},\"workplanes\":" + quotedList(s.workplanes, true) + ",\"cycles\":" + quotedList(s.cycles, true) +
+           ",\"result\":" + std::to_string(s.result) + "}}\n";
+    return out;
+}
+
+}  // namespace pofhost
