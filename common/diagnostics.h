@@ -12,13 +12,13 @@
 
 namespace pofreader {
 
-// ORDER: the checker's message table (host/check_messages.cpp) follows it.
+// ORDER: the checker's message table (tools/pofcheck/check_messages.cpp) follows it.
 enum DiagnosticCode : int {
     // POF record reader and read phase
     kDiagNoRecordNumber = 0,    // text: the first byte that is no digit
     kDiagColonWithoutNumber,    //
     kDiagNumberWithoutColon,    // text: the byte after the digits, none at a line end
-    kDiagEmptyPayload,          // number: the record number kept
+    kDiagEmptyPayload,          // number: the record number the next record line replaces
     kDiagPayloadCut,            // number: the bytes kept
     kDiagControlZ,              // the checker tells whether anything follows
     kDiagIgnoredType,           // number: the record type
@@ -57,6 +57,28 @@ enum DiagnosticCode : int {
     kDiagSectionNotKeyword,     // text: the word
     kDiagSectionNoStart,        // text: the language asked for, or none
     kDiagSectionNotEntry,
+    // What the readers accept but change: written text that does not reach
+    // the host or the configuration as written
+    kDiagNulByte,               // number: the bytes behind it that are lost
+    kDiagRecordNumberLong,      // number: the digits kept
+    kDiagMoveWordIgnored,       // text: the word
+    kDiagMoveWordOutsideGroup,  // text: the word
+    kDiagMovePartReadInPart,    // text: the part; number: the characters read
+    kDiagMoveWordSwallowed,     // text: the word; number: the axis letter of the open value
+    kDiagMoveDirectionReset,    // the later kind word
+    kDiagMoveDirectionIgnored,  // text: the o word's value
+    kDiagTrValue,               // text: the value
+    kDiagValueCutAtParen,       // text: the value kept (revision 7.00)
+    kDiagTextAfterValue,        // text: what follows the value's ')'
+    kDiagMethodReport,          // text: the method name that would go to "EDK.TXT"
+    kDiagKeyEmptyName,
+    kDiagKeyAfterQuote,         // text: the character eaten
+    kDiagByteOrderMark,
+    kDiagSectionLastLine,       // an entry line without a line end
+    kDiagBypassNotOpened,       // text: the path
+    kDiagFileUnreadable,        // text: the path
+    kDiagValueOverridden,       // text: the name; number: the value the frame sets
+    kDiagRunRefused,            // number: the argument count
     kDiagCodeCount
 };
 

@@ -89,8 +89,35 @@ int readNext() {
     return kRejectLine;
 }
 
+// ---- What the lexer accepts but changes (reported only to a sink) ----------
+
+// A NUL ends the stored text for everyone who reads it as a string.
+[[gnu::cold]] void noteNulByte() {
+    if (diagnosticSink != nullptr) diagnose(kDiagNulByte, streamWhere(lexer.input));
+}
+
+// ':' or a closing quote with no name before it: the entry is never taken.
+[[gnu::cold]] void noteEmptyName() {
+    if (diagnosticSink != nullptr) diagnose(kDiagKeyEmptyName, streamWhere(lexer.input));
+}
+
+// The character right behind a closing quote is consumed unread: a '>', a
+// ';' or a letter there is lost.
+[[gnu::cold]] void noteAfterQuote(int c) {
+    if (diagnosticSink == nullptr) return;
+    const char eaten = static_cast<char>(c);
+    diagnose(kDiagKeyAfterQuote, streamWhere(lexer.input), -1, 0, &eaten, 1);
+}
+
+// A UTF-8 byte-order mark as the file's first bytes becomes part of the
+// first name.
+[[gnu::cold]] void noteByteOrderMark() {
+    if (diagnosticSink != nullptr && std::ftell(lexer.input) == 1) diagnose(kDiagByteOrderMark, 0);
+}
+
 // Appends one character; keeps at least one zero byte behind the text.
 void store(Token& token, int c) {
+    if (c == '\0') noteNulByte();
     if (lexer.entryRefused) return;
     if (token.length >= kKeyFileTokenMax) return refuseEntry(static_cast<long>(kKeyFileTokenMax));
     if (token.size - token.length < 2) {
@@ -120,6 +147,7 @@ State beforeEntry() {
         if (isEndOfInput(c)) return kRejectLine;
         if (c == '"') return kQuotedName;
         if (c == ';') return kComment;
+        if (c == 0xEF) noteByteOrderMark();
         return kBareName;
     }
 }
@@ -127,7 +155,10 @@ State beforeEntry() {
 State bareName() {
     const int c = lexer.current;
     if (isBlank(c)) return kAfterName;
-    if (c == ':') return kAfterColon;
+    if (c == ':') {
+        if (lexer.name.length == 0) noteEmptyName();
+        return kAfterColon;
+    }
     if (isLineEnd(c) || isEndOfInput(c)) return rejectLine(kDiagKeyNoAssignment);
     store(lexer.name, c);
     readNext();
@@ -137,7 +168,10 @@ State bareName() {
 State quotedName() {
     for (;;) {
         const int c = readNext();
-        if (c == '"') return kAfterName;
+        if (c == '"') {
+            if (lexer.name.length == 0) noteEmptyName();
+            return kAfterName;
+        }
         if (isLineEnd(c) || isEndOfInput(c)) return rejectLine(kDiagKeyNoAssignment);
         store(lexer.name, c);
     }
@@ -177,6 +211,7 @@ State quotedValue() {
         if (c == '"') {
             c = readNext();
             if (isLineEnd(c) || isEndOfInput(c)) return afterLineEnd();
+            if (!isBlank(c)) noteAfterQuote(c);
             return kAfterValue;
         }
         if (c == '\\') {

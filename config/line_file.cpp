@@ -46,6 +46,17 @@ bool append(char* buffer, std::size_t size, std::size_t& length, int c) {
              nameLength < sizeof nameBuffer ? nameLength : sizeof nameBuffer - 1);
 }
 
+// A NUL ends the name or value for everyone who reads it as a string.
+[[gnu::cold]] void noteNulByte(std::FILE* stream) {
+    if (diagnosticSink != nullptr) diagnose(kDiagNulByte, streamWhere(stream));
+}
+
+// A UTF-8 byte-order mark as the file's first bytes becomes part of the
+// first name.
+[[gnu::cold]] void noteByteOrderMark(std::FILE* stream) {
+    if (diagnosticSink != nullptr && std::ftell(stream) == 1) diagnose(kDiagByteOrderMark, 0);
+}
+
 }  // namespace
 
 int lineFileNextEntry(std::FILE* stream, const char** name, const char** value) {
@@ -96,6 +107,8 @@ int lineFileNextEntry(std::FILE* stream, const char** name, const char** value) 
             continue;
         }
         if (joinPending) noteContinued(stream, joinPending, nameLength);
+        if (c == '\0') noteNulByte(stream);
+        if (c == 0xEF && nameLength == 0) noteByteOrderMark(stream);
         if (inValue) {
             if (!append(valueBuffer, sizeof valueBuffer, valueLength, c))
                 noteCut(stream, valueCut, kDiagLineValueCut, sizeof valueBuffer);

@@ -120,6 +120,16 @@ void setSelection() {
     if (diagnosticSink != nullptr && c != ';') diagnose(kDiagSectionNotEntry, streamWhere(scanner.input));
 }
 
+// An entry line with no line end: the read reports no entry for it.
+[[gnu::cold]] void noteLastLine() {
+    if (diagnosticSink != nullptr) diagnose(kDiagSectionLastLine, streamWhere(scanner.input));
+}
+
+// A UTF-8 byte-order mark as the file's first bytes: its first line is skipped.
+[[gnu::cold]] void noteByteOrderMark() {
+    if (diagnosticSink != nullptr && std::ftell(scanner.input) == 1) diagnose(kDiagByteOrderMark, 0);
+}
+
 State skipTo(State state) {
     scanner.afterSkipState = state;
     return kSkipLine;
@@ -160,6 +170,7 @@ State keywordScanner() {
             addToWord(c);
             continue;
         }
+        if (c == 0xEF) noteByteOrderMark();
         return skipTo(kKeywordScanner);
     }
 }
@@ -212,6 +223,7 @@ State lineCopy() {
         const int c = readNext();
         if (c == kEnd || isLineEnd(c)) {
             scanner.entryBuffer[length] = '\0';
+            if (c == kEnd) noteLastLine();
             return c == kEnd ? kFailedState : kSucceeded;
         }
         if (length + 1 < scanner.entrySize)

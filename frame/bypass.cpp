@@ -4,6 +4,7 @@
 
 #include "common/char_classes.h"
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "frame/frame.h"
 
 namespace pofreader {
@@ -32,7 +33,10 @@ std::size_t readPiece(std::FILE* file, char* buffer, std::size_t limit) {
 void copyBypassFile(const char* path, int lineLength) {
     if (path == nullptr) return;
     std::FILE* file = std::fopen(path, "r");
-    if (file == nullptr) return;
+    if (file == nullptr) {
+        if (diagnosticSink != nullptr) diagnoseText(kDiagBypassNotOpened, path);
+        return;
+    }
     const std::size_t length = lineLength > 2 ? static_cast<std::size_t>(lineLength) : 2;
     char* buffer = static_cast<char*>(memAllocZero(length + 4));
     if (buffer != nullptr) {

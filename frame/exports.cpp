@@ -1,6 +1,7 @@
 // The four entry points of the library. Nothing here throws; bad input is
 // answered with 0.
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "frame/frame.h"
 
@@ -36,7 +37,10 @@ CycleContext* qvCSgetCycle(void) {
 }
 
 int qvCSexecCycle(CycleContext* ctx, int argc, char* const* argv, HostCallbacks* host) {
-    if (!acceptableArguments(argc, argv)) return 0;
+    if (!acceptableArguments(argc, argv)) {
+        if (diagnosticSink != nullptr) diagnose(kDiagRunRefused, -1, -1, argc);
+        return 0;
+    }
     ctx = recordOrPofCycle(ctx);
     if (nestingDepth >= kNestingLimit) return 0;
     ++nestingDepth;

@@ -83,13 +83,26 @@ bool scanName(const char*& cursor, BoundedText& name) {
     }
 }
 
+// Text behind the value's closing parenthesis is read by no one. In the
+// earlier revision a value with an opening parenthesis of its own was cut at
+// its first ')', so that is what the rest says.
+[[gnu::cold]] void noteAfterValue(const char* payload, const char* close, bool opened, const char* value) {
+    const char* rest = close + 1;
+    while (isBlank(*rest)) ++rest;
+    if (*rest == '\0') return;
+    if (kEarlierRevision && opened)
+        return diagnoseText(kDiagValueCutAtParen, value, -1, close - payload);
+    diagnoseText(kDiagTextAfterValue, rest, -1, rest - payload);
+}
+
 // Value scanner: from the opening parenthesis at `cursor`; the name scanner
 // stopped there, or at the end or a closing parenthesis, which hold no value.
-void scanValue(const char* cursor, BoundedText& value) {
+void scanValue(const char* payload, const char* cursor, BoundedText& value, const char* valueText) {
     if (*cursor != '(') return;
     ++cursor;
 
     bool quoted = false;
+    bool opened = false;  // an opening parenthesis inside the value
     int depth = 0;
     for (; *cursor != '\0'; ++cursor) {
         const char c = *cursor;
@@ -98,12 +111,14 @@ void scanValue(const char* cursor, BoundedText& value) {
         } else if (!quoted && c == ')') {
             if (kEarlierRevision || depth == 0) break;
             --depth;
-        } else if (!quoted && c == '(' && !kEarlierRevision) {
-            ++depth;
+        } else if (!quoted && c == '(') {
+            opened = true;
+            if (!kEarlierRevision) ++depth;
         }
         value.append(c);
     }
     value.finish(kDiagValueCut);
+    if (*cursor == ')' && diagnosticSink != nullptr) noteAfterValue(payload, cursor, opened, valueText);
 }
 
 }  // namespace
@@ -119,7 +134,7 @@ int splitNameValue(const char* payload, char* name, std::size_t nameSize, char* 
     if (payload == nullptr) return 0;
     const char* cursor = payload;
     const bool found = scanName(cursor, nameText);
-    scanValue(cursor, valueText);
+    scanValue(payload, cursor, valueText, value);
     return found ? 1 : 0;
 }
 

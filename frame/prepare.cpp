@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "common/common.h"
+#include "common/diagnostics.h"
 #include "common/limits.h"
 #include "config/config.h"
 #include "frame/frame.h"
@@ -144,11 +145,22 @@ bool namesCfgSource(const char* sourceName) {
     return length > 4 && strcasecmp(sourceName + length - 4, ".CFG") == 0;
 }
 
+constexpr const char* kTempMemValue = "128";
+
 // The run's built-in default and the bypass copy, applied after the
 // configuration phase whatever it gave.
+// A configured value the frame replaces never takes effect.
+[[gnu::cold]] void noteOverridden(ConfigNode* list, const char* name, const char* fixed) {
+    ConfigTag tag = 0;
+    char* value = configGet(list, name, &tag);
+    if (value != nullptr && std::strcmp(value, fixed) != 0) diagnoseText(kDiagValueOverridden, name, -1, -1, tag);
+    memRelease(value);
+}
+
 void applyFixedConfiguration(CycleContext* ctx) {
-    ctx->config = configSet(ctx->config, ctx->isCfgSource ? "*TEMP_MEM" : "tempMem", "128",
-                            PFR_TAG_BUILTIN);
+    const char* const tempMem = ctx->isCfgSource ? "*TEMP_MEM" : "tempMem";
+    if (diagnosticSink != nullptr) noteOverridden(ctx->config, tempMem, kTempMemValue);
+    ctx->config = configSet(ctx->config, tempMem, kTempMemValue, PFR_TAG_BUILTIN);
     char* bypass = configGet(ctx->config, "POFbypass", nullptr);
     if (bypass != nullptr && ctx->pcfMode == 0) copyBypassFile(bypass, kBypassLineLength);
     memRelease(bypass);

@@ -21,6 +21,11 @@
 //
 // One pass: every character is looked at once, a number's digits while its
 // part's end is sought; nothing is copied but a name that holds a "]".
+//
+// With a diagnostic sink the parse also says what it passes over in a move it
+// delivers: words with no effect, axis words outside the group, value parts
+// read only in part and words that an open bracket value swallowed. Those
+// checks run only when a sink listens.
 #include <array>
 #include <cstring>
 
@@ -78,6 +83,56 @@ TextView nameOf(const char* start, const char* end, char* scratch) {
     return {scratch, kept};
 }
 
+bool isKindWord(TextView word) { return kindOfWord(word, kKindNone - 10) != kKindNone - 10; }
+
+// ---- What a delivered move passes over (only with a sink) -------------------
+
+[[gnu::cold]] void noteWord(DiagnosticCode code, const char* payload, const char* start, const char* end) {
+    diagnose(code, -1, start - payload, 0, start, static_cast<std::size_t>(end - start));
+}
+
+// A word read inside a bracket value: a blank, then a character that starts a
+// word, where the writer most likely left the bracket open.
+[[gnu::cold]] bool noteSwallowedWord(const char* payload, char axis, const char* value, const char* end) {
+    for (const char* at = value; at + 1 < end; ++at) {
+        if (!isBlank(at[0]) || isBlank(at[1])) continue;
+        const char* word = at + 1;
+        const char* wordEnd = word;
+        while (wordEnd < end && !isBlank(*wordEnd)) ++wordEnd;
+        diagnose(kDiagMoveWordSwallowed, -1, word - payload, axis, word,
+                 static_cast<std::size_t>(wordEnd - word));
+        return true;
+    }
+    return false;
+}
+
+// A converted part whose number stops before the part does ("1,5", "2mm"):
+// only the number's prefix counts. Blanks behind the number lose nothing.
+[[gnu::cold]] void notePartInPart(const char* payload, const char* part, const char* end) {
+    const std::size_t read = numberPrefixLength(part, static_cast<std::size_t>(end - part));
+    const char* rest = part + read;
+    while (rest < end && isBlank(*rest)) ++rest;
+    if (rest == end) return;
+    diagnose(kDiagMovePartReadInPart, -1, rest - payload, static_cast<long>(read), part,
+             static_cast<std::size_t>(end - part));
+}
+
+// An axis word's value [value, end) as the parse took it: a swallowed word,
+// else each converted part (the second; the third of x, y, z).
+[[gnu::cold]] void noteAxisValue(const char* payload, char axis, const char* value, const char* end) {
+    if (noteSwallowedWord(payload, axis, value, end)) return;
+    const bool position = axis == 'x' || axis == 'y' || axis == 'z';
+    const char* part = value;
+    for (int index = 0; index < 3 && part <= end; ++index) {
+        const char* partEnd = part;
+        while (partEnd < end && *partEnd != '/') ++partEnd;
+        if ((index == 1 || (index == 2 && position)) && partEnd > part)
+            notePartInPart(payload, part, partEnd);
+        if (partEnd == end) break;
+        part = partEnd + 1;
+    }
+}
+
 // The part that made the last record unreadable, kept for its diagnostic.
 struct RefusedPart {
     const char* start;
@@ -124,7 +179,9 @@ const char* readPart(const char* at, const char* payloadEnd, bool& given, double
 // passed over, the converted parts read, the rest passed over. Nothing is
 // committed before every converted part was read. Returns where the next
 // token may start, or null when the record is unreadable.
-const char* readAxisWord(char axis, const char* at, const char* payloadEnd, MoveWords& words) {
+const char* readAxisWord(const char* payload, char axis, const char* at, const char* payloadEnd,
+                         MoveWords& words) {
+    const char* const valueStart = at;
     const bool position = axis == 'x' || axis == 'y' || axis == 'z';
     bool hasTarget = false, hasThird = false;
     double target = 0.0, third = 0.0;
@@ -138,6 +195,7 @@ const char* readAxisWord(char axis, const char* at, const char* payloadEnd, Move
         }
     }
     at = skipTo(kValueStops, at);
+    if (diagnosticSink != nullptr) noteAxisValue(payload, axis, valueStart, at);
 
     switch (axis) {
         case 'x':
@@ -177,6 +235,7 @@ int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& wor
     // ---- One token at a time; an unreadable record gives back the preset,
     // kind none.
     bool inGroup = false;
+    const char* directionReset = nullptr;  // an oA after the arc's direction
     const char* at = payload;
     for (;;) {
         while (isBlank(*at)) ++at;
@@ -189,7 +248,7 @@ int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& wor
         }
         // The common word first: an axis letter and its value, in the group.
         if (inGroup && at[1] == '[' && isAxisLetter(c)) {
-            at = readAxisWord(c, at + 2, payloadEnd, words);
+            at = readAxisWord(payload, c, at + 2, payloadEnd, words);
             if (at == nullptr) break;
             continue;
         }
@@ -200,12 +259,18 @@ int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& wor
         const TextView name = nameOf(start, at, scratch);
         if (*at != '[') {
             // A word that is a parenthesis once its "]" are dropped acts as one.
-            if (name.is(')')) inGroup = false;
-            else words.kind = kindOfWord(name, words.kind);
+            if (name.is(')')) {
+                inGroup = false;
+                continue;
+            }
+            const int32_t kind = kindOfWord(name, words.kind);
+            if (kind == kKindArcOpen && words.kind >= kKindArcMinus) directionReset = start;
+            if (diagnosticSink != nullptr && !isKindWord(name)) noteWord(kDiagMoveWordIgnored, payload, start, at);
+            words.kind = kind;
             continue;
         }
         if (inGroup && name.length == 1 && isAxisLetter(name.text[0])) {
-            at = readAxisWord(name.text[0], at + 1, payloadEnd, words);
+            at = readAxisWord(payload, name.text[0], at + 1, payloadEnd, words);
             if (at == nullptr) break;
             continue;
         }
@@ -213,17 +278,32 @@ int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& wor
         const char* const valueEnd = skipTo(kValueStops, valueStart);
         at = *valueEnd == ']' ? valueEnd + 1 : valueEnd;
         if (!inGroup) {
-            words.kind = kindOfWord(name, words.kind);
-        } else if (name.is('o') && words.kind == kKindArcOpen) {
+            const int32_t kind = kindOfWord(name, words.kind);
+            if (kind == kKindArcOpen && words.kind >= kKindArcMinus) directionReset = start;
+            if (diagnosticSink != nullptr && !isKindWord(name))
+                noteWord(name.length == 1 && isAxisLetter(name.text[0]) ? kDiagMoveWordOutsideGroup
+                                                                        : kDiagMoveWordIgnored,
+                         payload, start, at);
+            words.kind = kind;
+        } else if (name.is('o')) {
             const TextView value{valueStart, static_cast<std::size_t>(valueEnd - valueStart)};
-            if (value.is('-')) words.kind = kKindArcMinus;
-            else if (value.is('+')) words.kind = kKindArcPlus;
+            const bool direction = value.is('-') || value.is('+');
+            if (words.kind == kKindArcOpen && direction)
+                words.kind = value.is('-') ? kKindArcMinus : kKindArcPlus;
+            else if (diagnosticSink != nullptr)
+                diagnose(kDiagMoveDirectionIgnored, -1, start - payload, direction ? 1 : 0, valueStart,
+                         value.length);
+        } else if (diagnosticSink != nullptr && !(name.length == 6 && std::memcmp(name.text, "multax", 6) == 0)) {
+            noteWord(kDiagMoveWordIgnored, payload, start, at);
         }
-        // Every other name, "multax" included, has no effect.
+        // "multax" has no effect by design.
     }
     if (at == nullptr) {
         words = preset;
         notePartTooLong(payload);
+    } else if (words.kind == kKindArcOpen && directionReset != nullptr && diagnosticSink != nullptr) {
+        diagnose(kDiagMoveDirectionReset, -1, directionReset - payload, 0, directionReset, 2);
+        markRecordExplained();
     }
     return words.kind;
 }

@@ -23,7 +23,7 @@ bool isWhite(char c) {
 }
 
 // The general rule: the longest prefix, converted by from_chars.
-double parseNumberGeneral(const char* text, std::size_t length) {
+double parseNumberGeneral(const char* text, std::size_t length, const char** stop = nullptr) {
     const char* at = text;
     const char* end = text + length;
     while (at < end && isWhite(*at)) ++at;
@@ -56,7 +56,10 @@ double parseNumberGeneral(const char* text, std::size_t length) {
         }
         if (digits > 0) at = afterPoint;
     }
-    if (digits == 0) return 0.0;
+    if (digits == 0) {
+        if (stop != nullptr) *stop = text;
+        return 0.0;
+    }
     long exponent = 0;
     if (at < end && (*at == 'e' || *at == 'E')) {
         const char* e = at + 1;
@@ -75,6 +78,7 @@ double parseNumberGeneral(const char* text, std::size_t length) {
         }
     }
 
+    if (stop != nullptr) *stop = at;
     // The prefix is a well-formed number: range is the only error left.
     double value = 0.0;
     const std::from_chars_result result =
@@ -174,6 +178,12 @@ bool parseShortDecimal(const char* at, const char* end, double& value, const cha
     std::memcpy(&value, &bits, sizeof value);
     stop = at;
     return true;
+}
+
+std::size_t numberPrefixLength(const char* text, std::size_t length) {
+    const char* stop = text;
+    parseNumberGeneral(text, length, &stop);
+    return static_cast<std::size_t>(stop - text);
 }
 
 double parseNumber(const char* text, std::size_t length) {

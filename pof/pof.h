@@ -44,6 +44,10 @@ struct PofRecordReader {
     long base;           // the file offset of the block's first byte
     bool ended;          // end of file, read error or control-Z: final
     int length;          // payload bytes of the last record returned
+    // Set only with a diagnostic sink: the line end of a payload-less record
+    // line whose record the end of the file handed on; -1 for none.
+    long heldLine;
+    bool numberCapped;   // the last record's number had more than kRecordDigitsMax digits
     char* owned;
     char inlineBlock[kRecordInlineBlockSize + 1];
 };
@@ -121,6 +125,9 @@ int32_t parseMoveEarlier(const char* payload, std::size_t length, MoveWords& wor
 // skipped, then the longest prefix of sign, digits, '.', exponent; 0 when no
 // number starts there. Reads at most `length` characters.
 double parseNumber(const char* text, std::size_t length);
+// How many characters of `text` parseNumber takes as its number, leading white
+// space included; 0 when no number starts there.
+std::size_t numberPrefixLength(const char* text, std::size_t length);
 // The common case of parseNumber in one pass: no white space first, sign,
 // digits, point, digits, no exponent, few enough digits to be exact. True with
 // the value and the first character not taken in `stop`; false when

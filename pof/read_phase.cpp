@@ -62,6 +62,20 @@ long recordWhere(const void* reader) {
     return recordLineOffset(*static_cast<const PofRecordReader*>(reader));
 }
 
+// A NUL ends the payload for every handler, which reads it as a terminated
+// text: the bytes behind it never reach the host.
+[[gnu::cold]] void noteNulByte(const char* payload, int length) {
+    const void* nul = std::memchr(payload, '\0', static_cast<std::size_t>(length));
+    if (nul == nullptr) return;
+    const long index = static_cast<const char*>(nul) - payload;
+    diagnose(kDiagNulByte, -1, index, length - index - 1);
+}
+
+[[gnu::cold]] void noteIgnoredType(int type, const PofRecordReader& reader) {
+    if (reader.numberCapped) diagnose(kDiagRecordNumberLong, -1, -1, kRecordDigitsMax);
+    else diagnose(kDiagIgnoredType, -1, -1, type);
+}
+
 }  // namespace
 
 int registerPofSignals(CycleContext* ctx) {
@@ -114,9 +128,15 @@ int readPofFile(CycleContext* ctx) {
             const int type = readPofRecord(reader, payload, kPayloadLimit);
             if (type < 0) break;
             state.payloadLength = static_cast<std::size_t>(reader.length);
-            if (RecordHandlerFn handler = recordHandler(type)) handler(payload, state);
-            else diagnose(kDiagIgnoredType, -1, -1, type);
+            RecordHandlerFn handler = recordHandler(type);
+            if (diagnosticSink != nullptr) {
+                if (handler == nullptr) noteIgnoredType(type, reader);
+                else noteNulByte(payload, reader.length);
+            }
+            if (handler != nullptr) handler(payload, state);
         }
+        // A directory, or a read that failed: the rest of the file is never read.
+        if (diagnosticSink != nullptr && std::ferror(file)) diagnoseText(kDiagFileUnreadable, pof->toolpathFile);
         if (diagnosticSink != nullptr) diagnoseFileEnd();
         closeRecordReader(reader);
         std::fclose(file);

@@ -52,6 +52,8 @@ struct RecordScan {
     int32_t digits;   // digits of the current line's number
     int32_t pending;  // their value, saturated
     bool cutReported;
+    long emptyAt;          // with a sink: the line end of a payload-less record line, or -1
+    int32_t emptyNumber;   // its record number
 };
 
 // ORDER: the line states, indices of kLineStates.
@@ -87,13 +89,25 @@ long offsetOf(const PofRecordReader& reader, const char* at) {
     if (*at != ';') diagnose(kDiagNoRecordNumber, offset, -1, 0, at, 1);
 }
 
-// A line end that ends no record: digits with no colon, or an empty payload,
-// whose number the next record line replaces.
-[[gnu::cold]] void noteLineEnd(const RecordScan& scan, bool inPayload) {
+// A line end that ends no record: digits with no colon, or an empty payload.
+// An empty payload is reported only once the next record line has replaced
+// its number: at the end of the file the record is handed on as it is.
+[[gnu::cold]] void noteLineEnd(RecordScan& scan, bool inPayload) {
     if (diagnosticSink == nullptr) return;
     const long offset = offsetOf(scan.reader, scan.reader.at - 1);  // the line end
-    if (inPayload) diagnose(kDiagEmptyPayload, offset, -1, scan.number);
-    else diagnose(kDiagNumberWithoutColon, offset);
+    if (!inPayload) return diagnose(kDiagNumberWithoutColon, offset);
+    if (scan.emptyAt >= 0) diagnose(kDiagEmptyPayload, scan.emptyAt, -1, scan.emptyNumber);
+    scan.emptyAt = offset;
+    scan.emptyNumber = scan.number;
+}
+
+// The record a payload-less line left pending: replaced when a later record
+// line gave a payload, else handed on from that line.
+[[gnu::cold]] void settleEmptyPayload(RecordScan& scan) {
+    if (scan.length > 0) {
+        diagnose(kDiagEmptyPayload, scan.emptyAt, -1, scan.emptyNumber);
+        scan.reader.heldLine = -1;
+    }
 }
 
 // Called before the run is taken: it is cut behind the room left. Everything
@@ -245,6 +259,8 @@ void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t bloc
     reader.ended = false;
     reader.length = 0;
     reader.base = 0;
+    reader.heldLine = -1;
+    reader.numberCapped = false;
     if (blockSize == 0) blockSize = fileBlockSize(file);
     if (blockSize == 0 || blockSize > kRecordBlockSize) blockSize = kRecordBlockSize;
     // Without memory for a block the reader makes do with its own small one:
@@ -273,7 +289,7 @@ void closeRecordReader(PofRecordReader& reader) {
 // terminator) and returns its number, or -1 when the file ends before a number
 // was read.
 int readPofRecord(PofRecordReader& reader, char* buffer, int limit) {
-    RecordScan scan{reader, buffer, limit < 0 ? 0 : limit, 0, -1, 0, 0, false};
+    RecordScan scan{reader, buffer, limit < 0 ? 0 : limit, 0, -1, 0, 0, false, -1, 0};
     LineState state = kPrefix;
     for (;;) {
         if (reader.at == reader.end && !refill(reader)) break;
@@ -296,11 +312,15 @@ int readPofRecord(PofRecordReader& reader, char* buffer, int limit) {
     }
     buffer[scan.length] = '\0';
     reader.length = scan.length;
+    reader.numberCapped = scan.digits > kRecordDigitsMax;
+    reader.heldLine = scan.emptyAt;
+    if (scan.emptyAt >= 0) settleEmptyPayload(scan);
     return scan.number;
 }
 
 long recordLineOffset(const PofRecordReader& reader) {
     if (reader.block == nullptr || reader.at == nullptr) return -1;
+    if (reader.heldLine >= 0) return reader.heldLine;
     const long offset = offsetOf(reader, reader.at);
     return offset > 0 ? offset - 1 : -1;
 }

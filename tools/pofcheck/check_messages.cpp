@@ -58,6 +58,26 @@ constexpr Reason kReasons[] = {
     {"section-not-keyword", Severity::Warning},
     {"section-no-start", Severity::Warning},
     {"section-not-entry", Severity::Warning},
+    {"nul-byte", Severity::Warning},
+    {"record-number-long", Severity::Warning},
+    {"move-word-ignored", Severity::Warning},
+    {"move-word-outside-group", Severity::Warning},
+    {"move-part-read-in-part", Severity::Warning},
+    {"move-word-swallowed", Severity::Warning},
+    {"move-direction-reset", Severity::Warning},
+    {"move-direction-ignored", Severity::Warning},
+    {"tr-value", Severity::Warning},
+    {"value-cut-at-paren", Severity::Warning},
+    {"text-after-value", Severity::Warning},
+    {"method-report", Severity::Note},
+    {"key-empty-name", Severity::Warning},
+    {"key-after-quote", Severity::Warning},
+    {"byte-order-mark", Severity::Warning},
+    {"section-last-line", Severity::Warning},
+    {"bypass-not-opened", Severity::Warning},
+    {"file-unreadable", Severity::Warning},
+    {"value-overridden", Severity::Warning},
+    {"run-refused", Severity::Warning},
 };
 static_assert(std::size(kReasons) == pofreader::kDiagCodeCount);
 
@@ -90,12 +110,21 @@ std::string recordLineMessage(const Diagnostic& d, long bytesAfter) {
                                     : "line skipped: a record number with no ':' and no payload";
         case kDiagEmptyPayload:
             return "record " + number(d.number) +
-                   " has an empty payload: it is not delivered unless the file ends here, and the "
-                   "next record line takes its number's place";
+                   " has an empty payload: it is not delivered; the next record line takes its number's place";
         case kDiagPayloadCut:
             return "payload cut to its first " + number(d.number) + " bytes; the rest of the line is dropped";
         case kDiagControlZ:
+            if (bytesAfter < 0) return "control-Z ends the input here: what follows it is never read";
             return "control-Z ends the input here: the " + number(bytesAfter) + " bytes after it are never read";
+        case kDiagNulByte:
+            if (d.payloadIndex >= 0)
+                return "NUL byte: the record is read only up to here; the " + number(d.number) +
+                       (d.number == 1 ? " byte" : " bytes") + " after it on this line do not reach the host";
+            return "NUL byte: the name or value is read only up to here; the rest of it does not reach "
+                   "the configuration";
+        case kDiagRecordNumberLong:
+            return "record number of more than " + number(d.number) +
+                   " digits (leading zeros count): read as an unknown type and ignored, whatever its value";
         case kDiagIgnoredType:
             if (d.number == INT32_MAX)
                 return "record number too large (2147483647 or more): read as an unknown type and ignored";
@@ -115,6 +144,19 @@ std::string runFileMessage(const Diagnostic& d, int savedErrno) {
             return std::string("defaults file cannot be opened (") + std::strerror(savedErrno) +
                    "): the run goes on without it";
         case kDiagNoToolpath: return "the run names no toolpath file: no POF file is read";
+        case kDiagBypassNotOpened:
+            return std::string("bypass file (POFbypass) cannot be opened (") + std::strerror(savedErrno) +
+                   "): nothing is copied to standard output";
+        case kDiagFileUnreadable:
+            return std::string("cannot be read (") + std::strerror(savedErrno) +
+                   "): the run reads no record from it";
+        case kDiagValueOverridden:
+            return "the configured value of " + textOf(d) + " (" + (d.number < 21 ? "a default" : "from the call") +
+                   ") is replaced by the cycle's own value 128: it never takes effect";
+        case kDiagRunRefused:
+            return "run refused: " + number(d.number) + " arguments, over the bound of " +
+                   number(static_cast<long>(kArgumentCountMax)) +
+                   "; the cycle returns 0 at once and reads nothing";
         default: return "";
     }
 }
@@ -132,6 +174,17 @@ std::string recordBodyMessage(const Diagnostic& d) {
         case kDiagTextCut: return "text cut to its first " + number(d.number) + " characters";
         case kDiagTransformNoSplit:
             return "transformation record dropped: the payload does not split into name(value)";
+        case kDiagTrValue:
+            return "tr value " + textOf(d) +
+                   " is not exactly \"workplane\" (blanks or case): no workplane is activated";
+        case kDiagValueCutAtParen:
+            return "value cut at its first ')': the host receives " + textOf(d) +
+                   " (revision 7.00 does not count nested parentheses), and the rest of the payload is dropped";
+        case kDiagTextAfterValue:
+            return "text after the value's closing ')' is dropped: " + textOf(d);
+        case kDiagMethodReport:
+            return "the cycle appends \" methode = '" + std::string(d.text, d.textLength) +
+                   "'\" to EDK.TXT in the current directory (pofcheck writes nothing)";
         case kDiagWorkplaneValue:
             return "workplane " + textOf(d) + " is neither \"XY\" nor \"ZX\": the workplane stays as it was";
         case kDiagQdxError:
@@ -155,6 +208,26 @@ std::string moveMessage(const Diagnostic& d) {
             return "move dropped: " + textOf(d) + " before the group is no kind word (oA, oL or oM)";
         case kDiagMoveGroupWord:
             return "move dropped: " + textOf(d) + " is no word of the group (o, u, v, w, x, y, z or multax)";
+        case kDiagMoveWordIgnored:
+            return textOf(d) + " is no move word (oA, oL, oM; in the group o, x, y, z, u, v, w, multax): "
+                   "the move is delivered without it";
+        case kDiagMoveWordOutsideGroup:
+            return "axis word " + textOf(d) + " stands outside the group ( ... ): the move is delivered without it";
+        case kDiagMovePartReadInPart:
+            return "value part " + textOf(d) + " is read only as far as its number goes (" +
+                   pofhost::quoteText(std::string(d.text, static_cast<std::size_t>(d.number))) +
+                   "): the rest from here is dropped";
+        case kDiagMoveWordSwallowed:
+            return textOf(d) + " is read as part of the value of " + std::string(1, static_cast<char>(d.number)) +
+                   " (its bracket is still open): the move is delivered without it as a word";
+        case kDiagMoveDirectionReset:
+            return "move dropped: the later " + textOf(d) +
+                   " makes the arc's direction open again, and no direction word follows it in the group";
+        case kDiagMoveDirectionIgnored:
+            return d.number != 0 ? "direction word o[" + std::string(d.text, d.textLength) +
+                                       "] has no effect: the move is no open arc (oA) at this point"
+                                 : "o[" + std::string(d.text, d.textLength) +
+                                       "] is no direction ('-' or '+'): it has no effect";
         default: return "";
     }
 }
@@ -184,6 +257,17 @@ std::string configMessage(const Diagnostic& d) {
         case kDiagSectionNoStart:
             return "no \"start\" line for the language " + textOf(d) + ": the file yields no section";
         case kDiagSectionNotEntry: return "line in the section skipped: no ':' entry and no \"end\"";
+        case kDiagSectionLastLine:
+            return "entry on the last line has no line end: the section reader yields no entry for it";
+        case kDiagKeyEmptyName: return "entry with an empty name: it is not taken";
+        case kDiagKeyAfterQuote:
+            return textOf(d) + " right after the closing quote is consumed unread" +
+                   (d.textLength == 1 && d.text[0] == '>' ? ": the value does not continue on the next line"
+                    : d.textLength == 1 && d.text[0] == ';' ? ": the comment that follows is taken for text after the value"
+                                                            : "");
+        case kDiagByteOrderMark:
+            return "a byte-order mark (EF BB BF) opens the file: the reader takes it for text, so the first "
+                   "name or line is not what it seems";
         default: return "";
     }
 }
@@ -208,8 +292,9 @@ Wording wordingOf(const Diagnostic& d, long bytesAfter, int savedErrno) {
     const Reason& reason = kReasons[d.code];
     wording.code = reason.code;
     wording.severity = reason.severity;
-    // A control-Z as the file's last byte is the old end-of-file mark.
-    if (d.code == pofreader::kDiagControlZ && bytesAfter <= 0) wording.shown = false;
+    // A control-Z as the file's last byte, or before a last line end, is the old
+    // end-of-file mark. `bytesAfter` is -1 when the file cannot be looked at again.
+    if (d.code == pofreader::kDiagControlZ && bytesAfter == 0) wording.shown = false;
     // A saturated record number is surely a slip, not a record kept aside.
     if (d.code == pofreader::kDiagIgnoredType && d.number == INT32_MAX) wording.severity = Severity::Warning;
     wording.message = messageOf(d, bytesAfter, savedErrno);

@@ -8,10 +8,19 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <atomic>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "pofcheck/check_report.h"
 #include "common/common.h"
@@ -158,14 +167,83 @@ Kind kindOf(const std::string& path, Kind forced) {
 }
 
 // A file the readers could not open would pass silently: say so and stop.
-bool readable(const std::string& path, std::string& reason) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return reason = "is a directory", false;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return reason = std::strerror(errno), false;
-    std::fclose(file);
+// Only a regular file is opened to find out: a pipe is read once, by the check.
+bool readable(const std::string& path, std::string& reason, bool& regular) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return reason = std::strerror(errno), false;
+    if (S_ISDIR(status.st_mode)) return reason = "is a directory", false;
+    regular = S_ISREG(status.st_mode);
+    if (access(path.c_str(), R_OK) != 0) return reason = std::strerror(errno), false;
     return true;
 }
+
+// A pipe, a FIFO or a device is read once: a thread reads it, feeds the line
+// index with every piece and passes the piece on through a pipe of its own,
+// which the library reads as /proc/PID/fd/N. An endless input costs no memory.
+class PassThrough {
+public:
+    explicit PassThrough(const std::string& path) {
+        int ends[2];
+        if (pipe(ends) != 0) return;
+        source_ = open(path.c_str(), O_RDONLY);
+        if (source_ < 0) {
+            close(ends[0]);
+            close(ends[1]);
+            return;
+        }
+        readEnd_ = ends[0];
+        writeEnd_ = ends[1];
+        thread_ = std::thread([this] { pass(); });
+    }
+    ~PassThrough() {
+        if (!thread_.joinable()) return;
+        // The library may stop early (a control-Z) or leave its stream open:
+        // drain what the thread still writes until it has closed its end.
+        done_ = true;
+        char piece[4096];
+        while (read(readEnd_, piece, sizeof piece) > 0) {
+        }
+        thread_.join();
+        close(readEnd_);
+    }
+    PassThrough(const PassThrough&) = delete;
+    PassThrough& operator=(const PassThrough&) = delete;
+
+    bool ready() const { return thread_.joinable(); }
+    // By the process's number, not "self": the key-file check reads from the
+    // file's own directory, and that is where its path must lead back.
+    std::string path() const { return "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(readEnd_); }
+    const pofcheck::LineIndex* index() const { return &index_; }
+    std::mutex* lock() { return &lock_; }
+
+private:
+    void pass() {
+        char piece[64 * 1024];
+        for (;;) {
+            const ssize_t got = read(source_, piece, sizeof piece);
+            if (got <= 0 || done_) break;
+            {
+                const std::lock_guard<std::mutex> guard(lock_);
+                index_.feed(piece, static_cast<std::size_t>(got));
+            }
+            for (ssize_t written = 0; written < got;) {
+                const ssize_t put = write(writeEnd_, piece + written, static_cast<std::size_t>(got - written));
+                if (put <= 0) break;
+                written += put;
+            }
+        }
+        close(writeEnd_);
+        close(source_);
+    }
+
+    int source_ = -1;
+    int readEnd_ = -1;
+    int writeEnd_ = -1;
+    std::atomic<bool> done_{false};
+    pofcheck::LineIndex index_;
+    std::mutex lock_;
+    std::thread thread_;
+};
 
 // The read phase of the cycle on one file, with a record of its own: nothing
 // is registered, so the records reach no one.
@@ -204,7 +282,8 @@ int countDelivery(CycleContext*, int, SignalRecord*, void* user) {
     return 1;
 }
 
-long runCycle(const std::vector<std::string>& arguments) {
+// Returns the deliveries; `result` is what qvCSexecCycle returned.
+long runCycle(const std::vector<std::string>& arguments, int& result) {
     long deliveries = 0;
     HostCallbacks host{&countDelivery, &deliveries, &countDelivery, &deliveries, &countDelivery,
                        &deliveries};
@@ -212,9 +291,8 @@ long runCycle(const std::vector<std::string>& arguments) {
     std::vector<char*> vector;
     for (std::string& argument : copies) vector.push_back(argument.data());
     vector.push_back(nullptr);
-    std::fflush(stdout);  // the run may copy a file to standard output
-    qvCSexecCycle(qvCSgetCycle(), static_cast<int>(copies.size()), vector.data(), &host);
-    std::fflush(stdout);
+    result = qvCSexecCycle(qvCSgetCycle(), static_cast<int>(copies.size()), vector.data(), &host);
+    std::fflush(stdout);  // the run may have copied a file to standard output, which goes nowhere
     return deliveries;
 }
 
@@ -227,38 +305,66 @@ bool checkFiles(const Options& options, CheckSink& sink) {
     bool allRead = true;
     for (const std::string& path : options.files) {
         std::string reason;
-        if (!readable(path, reason)) {
+        bool regular = true;
+        if (!readable(path, reason, regular)) {
             std::fprintf(stderr, "pofcheck: %s: cannot be read: %s\n", path.c_str(), reason.c_str());
             allRead = false;
             continue;
         }
-        sink.nameFile(path, path);
-        checkFile(path, kindOf(path, options.kind), options.language);
+        const Kind kind = kindOf(path, options.kind);
+        if (regular) {
+            sink.nameFile(path, path);
+            checkFile(path, kind, options.language);
+            continue;
+        }
+        PassThrough through(path);
+        if (!through.ready()) {
+            std::fprintf(stderr, "pofcheck: %s: cannot be read: %s\n", path.c_str(), std::strerror(errno));
+            allRead = false;
+            continue;
+        }
+        sink.nameFile(through.path(), path);
+        sink.indexFile(through.path(), through.index(), through.lock());
+        checkFile(through.path(), kind, options.language);
+        sink.flush();
     }
     return allRead;
 }
 
-// The findings, then the closing count; `deliveries` is -1 when no run was made.
-std::string report(const Options& options, const CheckSink& sink, long deliveries, long& warnings) {
-    long notes = 0;
-    std::string out;
-    for (const Finding& finding : sink.findings()) {
-        const bool warning = finding.severity == Severity::Warning;
-        (warning ? warnings : notes) += 1;
-        if (options.quiet && !warning) continue;
-        out += options.json ? pofcheck::findingJson(finding) : pofcheck::findingText(finding);
-    }
-    if (options.quiet) return out;
+// The closing count; `deliveries` is -1 when no run was made.
+std::string closingCount(const Options& options, const CheckSink& sink, long deliveries, bool refused) {
     if (options.json) {
-        out += "{\"warnings\":" + std::to_string(warnings) + ",\"notes\":" + std::to_string(notes) +
-               ",\"files\":" + std::to_string(sink.filesRead());
+        std::string out = "{\"warnings\":" + std::to_string(sink.warnings()) + ",\"notes\":" +
+                          std::to_string(sink.notes()) + ",\"files\":" + std::to_string(sink.filesRead());
         if (deliveries >= 0) out += ",\"deliveries\":" + std::to_string(deliveries);
+        if (refused) out += ",\"refused\":true";
         return out + "}\n";
     }
-    out += plural(warnings, "warning") + ", " + plural(notes, "note") + " in " + plural(sink.filesRead(), "file");
-    if (deliveries >= 0) out += "; " + std::to_string(deliveries) + (deliveries == 1 ? " delivery" : " deliveries");
+    std::string out = plural(sink.warnings(), "warning") + ", " + plural(sink.notes(), "note") + " in " +
+                      plural(sink.filesRead(), "file");
+    if (refused) out += "; run refused";
+    else if (deliveries >= 0) out += "; " + std::to_string(deliveries) + (deliveries == 1 ? " delivery" : " deliveries");
     return out + "\n";
 }
+
+// The checker's output stays its own: the run's standard output (the bypass
+// copy) goes to /dev/null, and the findings to a copy of the original.
+struct OwnOutput {
+    OwnOutput() {
+        std::fflush(stdout);
+        const int copy = dup(STDOUT_FILENO);
+        out = copy >= 0 ? fdopen(copy, "w") : nullptr;
+        const int null = open("/dev/null", O_WRONLY);
+        if (out != nullptr && null >= 0) dup2(null, STDOUT_FILENO);
+        if (null >= 0) close(null);
+        if (out == nullptr) out = stdout;
+    }
+    ~OwnOutput() {
+        std::fflush(out);
+        if (out != stdout) std::fclose(out);
+    }
+    std::FILE* out;
+};
 
 int runCheck(int argc, char** argv) {
     Options options;
@@ -267,17 +373,38 @@ int runCheck(int argc, char** argv) {
     if (options.help) return std::fputs(helpText().c_str(), stdout), kExitClean;
     if (options.version) return std::printf("pofcheck 1.0 (cycle revision %s)\n", kRevision), kExitClean;
 
-    CheckSink sink;
+    std::signal(SIGPIPE, SIG_IGN);  // a reader that stops early closes its pipe
+    OwnOutput output;
+    std::FILE* out = output.out;
+    // Each finding is written as soon as it is certain, so that an input
+    // without end still shows what was found in it.
+    CheckSink sink([&options, out](const Finding& finding) {
+        if (options.quiet && finding.severity != Severity::Warning) return;
+        const std::string line = options.json ? pofcheck::findingJson(finding) : pofcheck::findingText(finding);
+        std::fputs(line.c_str(), out);
+        std::fflush(out);
+    });
     long deliveries = -1;
     bool allRead = true;
-    if (options.cycle) deliveries = runCycle(options.cycleArguments);
-    else allRead = checkFiles(options, sink);
+    bool refused = false;
+    if (options.cycle) {
+        int result = 0;
+        deliveries = runCycle(options.cycleArguments, result);
+        sink.flush();
+        refused = result == 0;
+        if (refused && !sink.found("run-refused"))
+            sink.add(Finding{"", 0, 0, Severity::Warning, "run-refused",
+                             "run refused: the cycle returned 0 and read nothing"});
+        else if (!refused && deliveries == 0)
+            sink.add(Finding{"", 0, 0, Severity::Note, "no-deliveries", "the run delivered nothing to the host"});
+    } else {
+        allRead = checkFiles(options, sink);
+    }
+    sink.flush();
 
-    long warnings = 0;
-    std::fputs(report(options, sink, deliveries, warnings).c_str(), stdout);
-    std::fflush(stdout);
+    if (!options.quiet) std::fputs(closingCount(options, sink, deliveries, refused).c_str(), out);
     if (!allRead) return kExitUsage;
-    return warnings > 0 ? kExitWarnings : kExitClean;
+    return sink.warnings() > 0 ? kExitWarnings : kExitClean;
 }
 
 }  // namespace
