@@ -156,7 +156,7 @@ void CheckSink::place(Lines& lines, long offset, long payloadIndex, bool atRecor
         }
         index = &lines.own;
     }
-    if (offset < 0 || offset >= index->fed()) return;
+    if (offset < 0 || offset > index->fed()) return;  // the end itself: an empty file's 1:1
     finding.line = index->lineOf(offset);
     const long lineStart = index->startOf(finding.line);
     if (!atRecord) {

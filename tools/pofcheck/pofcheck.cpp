@@ -282,6 +282,32 @@ int countDelivery(CycleContext*, int, SignalRecord*, void* user) {
     return 1;
 }
 
+// The configuration readers find positions by asking their stream, which a
+// pipe cannot answer: a pipe of one of those kinds is read once into a
+// temporary file, which is checked under the pipe's name. Empty on failure.
+std::string copyToTemporary(const std::string& path) {
+    char directory[] = "/tmp/pofcheck-XXXXXX";
+    if (mkdtemp(directory) == nullptr) return "";
+    const std::string copy = std::string(directory) + "/" + std::filesystem::path(path).filename().string();
+    const int in = open(path.c_str(), O_RDONLY);
+    const int out = open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    bool copied = in >= 0 && out >= 0;
+    char piece[64 * 1024];
+    for (ssize_t got; copied && (got = read(in, piece, sizeof piece)) > 0;)
+        copied = write(out, piece, static_cast<std::size_t>(got)) == got;
+    if (in >= 0) close(in);
+    if (out >= 0) close(out);
+    if (copied) return copy;
+    std::remove(copy.c_str());
+    rmdir(directory);
+    return "";
+}
+
+void removeTemporary(const std::string& copy) {
+    std::remove(copy.c_str());
+    rmdir(std::filesystem::path(copy).parent_path().c_str());
+}
+
 // Returns the deliveries; `result` is what qvCSexecCycle returned.
 long runCycle(const std::vector<std::string>& arguments, int& result) {
     long deliveries = 0;
@@ -315,6 +341,18 @@ bool checkFiles(const Options& options, CheckSink& sink) {
         if (regular) {
             sink.nameFile(path, path);
             checkFile(path, kind, options.language);
+            continue;
+        }
+        if (kind != Kind::Pof && kind != Kind::Guess) {
+            const std::string copy = copyToTemporary(path);
+            if (copy.empty()) {
+                std::fprintf(stderr, "pofcheck: %s: cannot be read: %s\n", path.c_str(), std::strerror(errno));
+                allRead = false;
+                continue;
+            }
+            sink.nameFile(copy, path);
+            checkFile(copy, kind, options.language);
+            removeTemporary(copy);
             continue;
         }
         PassThrough through(path);

@@ -3,13 +3,18 @@
 // one bad line among 100,000 good ones, and the run's deliveries.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <fstream>
+#include <thread>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/common.h"
+#include "common/limits.h"
 #include "tools/support/host_process.h"
 #include "support/temp_dir.h"
 
@@ -19,6 +24,7 @@ using host_tests::HostRun;
 using testing_support::TempDir;
 
 constexpr bool k700 = pofreader::kEarlierRevision;
+constexpr std::size_t kArgumentsOverBound = pofreader::kArgumentCountMax + 1;
 
 // One finding of --format json as "LINE[:COLUMN] code".
 std::string findingOf(const std::string& json) {
@@ -76,10 +82,10 @@ const CheckCase kCases[] = {
     {"moves.pof",
      "31:oL ( x[/1] )\n31:L ( x[/1] )\n31:oA ( x[/1] )\n31:oL ( x[/" + kLongPart +
          "] )\n31:oL ( q[/1] )\n31:oL x[/1]\n31:\n",
-     {"2 move-no-kind", "3 move-arc-open", "4:12 move-part-too-long", "7:4 empty-payload",
-      "7 move-no-kind"},
+     {"2 move-no-kind", "3 move-arc-open", "4:12 move-part-too-long", "5:9 move-word-ignored",
+      "6:7 move-word-outside-group", "7 move-no-kind"},
      Findings{"2:4 move-kind-word", "3 move-arc-open", "4:12 move-part-too-long", "5:9 move-group-word",
-      "6:7 move-kind-word", "7:4 empty-payload", "7 move-no-kind"}},
+      "6:7 move-kind-word", "7 move-no-kind"}},
     // The part named is the first one over its bound, however many parts follow.
     {"parts.pof",
      "31:oL ( x[/" + kLongPart + "/2/3] )\n31:oL ( x[/" + kLongPart + "/" + kLongPart + "] )\n31: \n31:[\n",
@@ -94,6 +100,28 @@ const CheckCase kCases[] = {
     {"section.txt", "; c\nstart a\nd1\n:e\nend a\n", {"3:2 section-not-entry"}},
     {"nostart.txt", "language x\n", {"1:11 section-no-start"}},
     {"empty.txt", "", {"1:1 section-no-start"}},
+    // What the cycle accepts but changes.
+    {"nul.pof", std::string("2:a\0b\n31:oL ( x[/1]\0 y[/2] )\n", 29), {"1:4 nul-byte", "2:14 nul-byte"}},
+    {"nul.pcf", std::string("a := x\0y\n", 9), {"1:7 nul-byte"}},
+    {"nul.CFG", std::string("*A 1\0 2\n", 8), {"1:5 nul-byte"}},
+    {"words.pof", "31:oL ( x[/1,5] X[/2] y[/1 z[/3] ) x[/4]\n31:oM ( x[/2mm] o[-] )\n",
+     {"1:13 move-part-read-in-part", "1:17 move-word-ignored", "1:28 move-word-swallowed",
+      "1:36 move-word-outside-group", "2:13 move-part-read-in-part", "2:17 move-direction-ignored"},
+     Findings{"1:17 move-group-word"}},
+    {"reset.pof", "31:oA ( o[-] x[/1] ) oA\n", {"1:22 move-direction-reset"}, Findings{}},
+    {"values.pof", "10:tr( workplane)\n0:cycle(Pocket (40x30))\n", {"1 tr-value"},
+     Findings{"2:22 value-cut-at-paren"}},
+    {"losses.pcf", "\xef\xbb\xbf" "a := 1\n\"\" := 2\nb := \"x\">\nc := \"y\"z\n",
+     {"1:1 byte-order-mark", "2:2 key-empty-name", "3:9 key-after-quote", "4:9 key-after-quote"}},
+    {"lastline.txt", "start x\n:a\n:b", {"3:2 section-last-line"}},
+    // Delivered intact, and findings on the line they belong to.
+    {"lastempty.pof", "2:a\n2:\n", {}},
+    {"ctrlzend.pof", "0:cycle(a)\n\x1a\r\n", {}},
+    {"held.pof", "31:\n; c\n", {"1 move-no-kind"}},
+    {"zeros.pof", std::string(200, '0') + "2:x\n", {"1 record-number-long"}},
+    {"crlf.pof", "0:cycle(a)\r\n7:x\r\n31:oL ( q[/1] )\r\n3l:x\r\n",
+     {"2 ignored-type", "3:9 move-word-ignored", "4:2 number-without-colon"},
+     Findings{"2 ignored-type", "3:9 move-group-word", "4:2 number-without-colon"}},
 };
 
 TEST_F(Check, EachFileGetsExactlyItsFindings) {
@@ -130,6 +158,20 @@ TEST_F(Check, OneBadLineAmongAHundredThousandIsTheOnlyFinding) {
     EXPECT_EQ(std::vector<std::string>{"61803 move-arc-open"}, findingsOf(run.out));
 }
 
+// A FIFO is read once, lines kept; an endless line costs no memory and its
+// finding is out before the end that never comes.
+TEST_F(Check, PipesAreReadOnceAndAnEndlessLineIsReportedAsItIsRead) {
+    ASSERT_EQ(0, mkfifo(dir_.file("fifo").c_str(), 0600));
+    std::thread writer([&] { std::ofstream(dir_.file("fifo")) << "31:oL ( x[/1] )\n3l:x\n"; });
+    const HostRun fifo = check({"--format", "json", "fifo"});
+    writer.join();
+    EXPECT_EQ(std::vector<std::string>{"2:2 number-without-colon"}, findingsOf(fifo.out)) << fifo.err;
+    const HostRun endless = host_tests::runProgram(
+        "/bin/sh", {"-c", std::string("ulimit -v 300000; exec timeout 2 ") + POFCHECK_PATH + " --format json /dev/zero"},
+        dir_.path());
+    EXPECT_EQ(std::vector<std::string>{"1:1 no-record-number"}, findingsOf(endless.out)) << endless.err;
+}
+
 TEST_F(Check, UsageAndUnreadableFilesExitTwo) {
     EXPECT_EQ(2, check({}).exitCode);
     EXPECT_EQ(2, check({"--format", "xml", "a.pof"}).exitCode);
@@ -151,9 +193,10 @@ protected:
     }
 };
 
+// Revision 7.00 cuts the example's nested "cycle(Edge fillet (front))".
 TEST_F(CheckJob, TheExampleJobChecksCleanAndCountsWhatPofhostCounts) {
     const HostRun run = check({"--format", "json", "-Sjob"});
-    ASSERT_EQ(0, run.exitCode) << run.out << run.err;
+    ASSERT_EQ(k700 ? 1 : 0, run.exitCode) << run.out << run.err;
     const HostRun summary = host_tests::runProgram(
         POFHOST_PATH, {"--library", POFREADER_LIBRARY_PATH, "--summary", "-Sjob"}, dir_.path());
     ASSERT_EQ(0, summary.exitCode) << summary.err;
@@ -161,7 +204,7 @@ TEST_F(CheckJob, TheExampleJobChecksCleanAndCountsWhatPofhostCounts) {
     ASSERT_NE(std::string::npos, at);
     const std::string deliveries = summary.out.substr(at + 11, summary.out.find('\n', at) - at - 11);
     EXPECT_NE(std::string::npos,
-              run.out.find("{\"warnings\":0,\"notes\":" + std::string(k700 ? "4" : "1") +
+              run.out.find(std::string(k700 ? "{\"warnings\":1,\"notes\":6" : "{\"warnings\":0,\"notes\":3") +
                            ",\"files\":3,\"deliveries\":" + deliveries + "}"))
         << run.out;
 }
@@ -172,6 +215,44 @@ TEST_F(CheckJob, ARunReportsTheFilesItCannotOpenAndTheLinesOfTheOnesItReads) {
     EXPECT_EQ(1, run.exitCode);
     EXPECT_NE(std::string::npos, run.out.find("job.pcf:2:8: warning: line ignored")) << run.out;
     EXPECT_NE(std::string::npos, run.out.find("missing.pof: warning: cannot be opened")) << run.out;
+}
+
+// Job-level rows: extra parameter-file lines and arguments, the findings, and
+// what must hold of the output. Checking writes no file, and JSON output stays
+// JSON whatever the run copies to standard output.
+TEST_F(CheckJob, ARunSaysWhatItsConfigurationLosesAndWritesNothing) {
+    dir_.write("bypass.txt", "not json\n");
+    struct JobCase {
+        std::string lines;
+        std::vector<std::string> arguments;
+        Findings findings;
+    };
+    std::vector<std::string> tooMany{"-Sjob"};
+    tooMany.resize(kArgumentsOverBound, "-x");
+    const JobCase cases[] = {
+        {"POFbypass := bypass.txt\n", {"-Sjob"}, {" method-report", " method-report"}},
+        {"POFbypass := none.txt\ntempMem := 64\n", {"-Sjob"},
+         {" value-overridden", " bypass-not-opened", " method-report", " method-report"}},
+        {"toolpath := .\n", {"-Sjob"}, {" file-unreadable"}},
+        {"", tooMany, {" run-refused"}},
+    };
+    for (const JobCase& c : cases) {
+        dir_.write("job.pcf", "toolpath := bracket.pof\n" + c.lines);
+        const HostRun run = check([&] {
+            std::vector<std::string> arguments{"--format", "json"};
+            arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+            return arguments;
+        }());
+        Findings found;
+        for (const std::string& finding : findingsOf(run.out))
+            if (finding.find("ignored-type") == std::string::npos &&
+                finding.find("later-revision") == std::string::npos && finding.find("at-paren") == std::string::npos)
+                found.push_back(finding.substr(finding.find(' ')));
+        EXPECT_EQ(c.findings, found) << c.lines << run.out;
+        std::istringstream lines(run.out);
+        for (std::string line; std::getline(lines, line);) EXPECT_EQ('{', line.front()) << line;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("EDK.TXT")));
 }
 
 TEST_F(CheckJob, ARunWithoutDefaultsOrToolpathSaysSo) {
