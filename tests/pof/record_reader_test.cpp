@@ -26,7 +26,8 @@ std::ostream& operator<<(std::ostream& out, const Read& read) {
 }
 
 // A reader over `bytes` in memory, read in blocks of `blockSize` (0: the
-// reader's own size).
+// reader's own size). A smaller capacity than the reader chose reads the same
+// block in smaller pieces, so that lines straddle blocks.
 struct MemoryReader {
     std::string copy;
     std::FILE* file;
@@ -34,7 +35,8 @@ struct MemoryReader {
     MemoryReader(const std::string& bytes, std::size_t blockSize = 0) : copy(bytes) {
         file = copy.empty() ? std::tmpfile() : fmemopen(copy.data(), copy.size(), "rb");
         EXPECT_NE(file, nullptr);
-        openRecordReader(reader, file, blockSize);
+        openRecordReader(reader, file);
+        if (blockSize > 0 && blockSize < reader.capacity) reader.capacity = blockSize;
     }
     ~MemoryReader() {
         closeRecordReader(reader);
