@@ -165,6 +165,7 @@ TEST(MoveGrammar, CurrentRevision) {
         {"oA ( o[-]x[/1] )", "k2 x+1|1"},
         {"oL ( q[/1] X[/1] xx[/1] )", "k1"},
         {"oL\t(x[/1] y[/2])", "k1 x+1|1 y+2|2"},
+        {"oL (\fx[/1] y[/2] )", "k1 y+2|2"},  // a form feed is no blank: "\fx" is no axis
         // Only a converted part is bounded; text without effect is passed over.
         {"oL ( x[/" + kPart79 + "] )", "k1 x+2|2"},
         {"oL ( x[/" + kPart79 + "1] )", "k-1"},
@@ -185,6 +186,7 @@ TEST(MoveGrammar, CurrentRevision) {
 TEST(MoveGrammar, EarlierRevision) {
     checkGrammar(parseEarlierGrammar, {
         {"oL ( x[/10] )", "k1 x+10|1"},
+        {"oL (\fx[/10] )", "k-1"},  // "\fx" is an unknown word
         {"oL x[/10]", "k-1"},
         {"Kx ( x[/1] )", "k-1"},
         {"oL ( x[5] )", "k1 x+1|1"},

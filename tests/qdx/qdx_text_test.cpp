@@ -131,6 +131,8 @@ std::vector<Case> valueCases() {
         {"spaces only become the empty text", "v x(\\032\\032)", {element('v', "x", "", {}, "")}, {}},
         {"tabs are not trimmed", "v x(a\tb\t)", {element('v', "x", "a\tb\t", {}, "")}, {}},
         {"semicolon inside a value", "v x(a;b)", {element('v', "x", "a;b", {}, "")}, {}},
+        {"tilde, the last printable character, is a value character", "v x(~a~)",
+         {element('v', "x", "~a~", {}, "")}, {}},
         {"control character 21 is a value character", "v x(\x15)", {element('v', "x", "\x15", {}, "")}, {}},
         {"empty value", "v x()", {element('v', "x", nullptr, {}, "")}, {}},
         {"blank value", "v x( \n\t )", {element('v', "x", nullptr, {}, "")}, {}},
