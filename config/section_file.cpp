@@ -130,7 +130,8 @@ void setSelection() {
     if (diagnosticSink != nullptr && std::ftell(scanner.input) == 1) diagnose(kDiagByteOrderMark, 0);
 }
 
-State skipTo(State state) {
+// The rest of the line is passed over; reading then goes on in `state`.
+State skipLineThen(State state) {
     scanner.afterSkipState = state;
     return kSkipLine;
 }
@@ -171,7 +172,7 @@ State keywordScanner() {
             continue;
         }
         if (c == 0xEF) noteByteOrderMark();
-        return skipTo(kKeywordScanner);
+        return skipLineThen(kKeywordScanner);
     }
 }
 
@@ -183,7 +184,7 @@ State argumentReader() {
         if (c == kEnd) return kFailedState;
         if (isBlank(c) && scanner.argumentLength == 0) continue;
         if (isLineEnd(c) && scanner.argumentLength == 0) return scanner.returnState;
-        if (c == ';' && scanner.argumentLength == 0) return skipTo(scanner.returnState);
+        if (c == ';' && scanner.argumentLength == 0) return skipLineThen(scanner.returnState);
         if (isBlank(c) || isLineEnd(c) || c == ';') break;
         if (scanner.argumentLength < kSectionArgumentMax) {
             scanner.argument[scanner.argumentLength] = static_cast<char>(c);
@@ -253,7 +254,7 @@ State entryReader() {
             if (scanner.wordLength == 0) continue;
             if (!wordIs("end")) {
                 noteNotEntry(c);
-                return skipTo(kEntryReader);
+                return skipLineThen(kEntryReader);
             }
             scanner.kind = kEndKeyword;
             scanner.returnState = kEntryReader;
@@ -264,7 +265,7 @@ State entryReader() {
             continue;
         }
         noteNotEntry(c);
-        return skipTo(kEntryReader);
+        return skipLineThen(kEntryReader);
     }
 }
 
