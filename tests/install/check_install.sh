@@ -106,7 +106,7 @@ grep -q "built for both revisions" "$work/both.err" || fail "both revisions: $(c
 awk '/^## Running a job from a host/ { section = 1 } section && /^```c$/ { inside = 1; next }
      inside && /^```$/ { exit } inside { print }' "$source/README.md" >"$work/readme-host.c"
 [ -s "$work/readme-host.c" ] || fail "no C example in the README"
-cc -std=c99 -Wall -Wextra -Wpedantic -Werror -I"$prefix/include" -o "$work/readme-host" "$work/readme-host.c" -ldl ||
+cc -std=c11 -Wall -Wextra -Werror -I"$prefix/include" -o "$work/readme-host" "$work/readme-host.c" -ldl ||
   fail "the README's host does not compile cleanly"
 job "$work/job" "$prefix"
 while read -r library status says; do
