@@ -39,9 +39,9 @@
  * the count in 16 bits); it then raises no event and does not read the vector.
  * A null entry inside the vector is skipped as if it were not there.
  *
- * Threads. The library starts none and takes no lock.
- * One run at a time per process: the cycle records are static, and the
- * readers keep module-wide state. While a run is in progress on one thread, a
+ * Threads. The library starts none and takes no lock. One run at a time per
+ * process: the cycle records are static, and the readers keep module-wide
+ * state. While a run is in progress on one thread, a
  * qvCSexecCycle from any other thread returns 0 at once, raises no event and
  * touches no record (as a ninth nested run does); once the running thread's
  * outermost run has returned, any thread may run. A run may start a nested run
@@ -55,10 +55,10 @@
  * Host functions return normally. A host function (and an event callback)
  * must return to the library: leaving a run by a C++ exception, longjmp or
  * thread cancellation leaves the toolpath file open, its block allocated and
- * the frame taken by that thread, so no other thread's run can start. The record is the
- * host's only channel: what a host function returns is not used, and a host
- * cannot stop or shorten a run; a host that wants no more simply ignores the
- * rest of the deliveries.
+ * the frame taken by that thread, so no other thread's run can start. The
+ * record is the host's only channel: what a host function returns is not
+ * used, and a host cannot stop or shorten a run; a host that wants no more
+ * simply ignores the rest of the deliveries.
  */
 #ifndef POFREADER_POFREADER_H
 #define POFREADER_POFREADER_H
