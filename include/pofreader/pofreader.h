@@ -562,9 +562,12 @@ POFREADER_EXPORT CycleContext *qvCSgetCycle(void);
  * Events go to `ctx->eventCallback`, if the host set one, during the
  * preparation only (see the record's fields). From a host function: a nested
  * run on any record (at most eight runs at once; a ninth returns 0 and raises
- * nothing). A nested run on the record that is delivering releases that
- * run's registry and lists: the outer run then goes on and ends normally, but
- * its later records reach nobody. */
+ * nothing). A nested run on the record that is delivering shares that run's
+ * registry: the host functions are attached a second time, so each of the
+ * nested run's records reaches them twice, and the nested run releases the
+ * registry and lists, so the outer run goes on and ends normally but its
+ * later records reach nobody. A nested run on a record of its own (a copy of
+ * the record taken before the run) has neither effect. */
 POFREADER_EXPORT int qvCSexecCycle(CycleContext *ctx, int argc, char *const *argv,
                                    HostCallbacks *host);
 
