@@ -85,20 +85,31 @@ TextView nameOf(const char* start, const char* end, char* scratch) {
 
 bool isKindWord(TextView word) { return kindOfWord(word, kKindNone - 10) != kKindNone - 10; }
 
+// A kind word that turns an arc with its direction into a straight move, kept
+// in `straightened` (its position in the payload) until the move's kind is known.
+[[gnu::cold]] void noteKindWord(const char* start, const char* end, int32_t before, int32_t after,
+                                TextView& straightened) {
+    if (before >= kKindArcMinus && (after == kKindRapid || after == kKindFeed))
+        straightened = {start, static_cast<std::size_t>(end - start)};
+}
+
 // ---- What a delivered move passes over (only with a sink) -------------------
 
 [[gnu::cold]] void noteWord(DiagnosticCode code, const char* payload, const char* start, const char* end) {
     diagnose(code, -1, start - payload, 0, start, static_cast<std::size_t>(end - start));
 }
 
-// A word read inside a bracket value: a blank, then a character that starts a
-// word, where the writer most likely left the bracket open.
+// A word read inside a bracket value: after a blank, a name with a bracket
+// of its own ("y[/2"), where the writer most likely left the bracket open.
+// Blanks among the parts ("x[ / 9]") lose nothing.
 [[gnu::cold]] bool noteSwallowedWord(const char* payload, char axis, const char* value, const char* end) {
     for (const char* at = value; at + 1 < end; ++at) {
         if (!isBlank(at[0]) || isBlank(at[1])) continue;
         const char* word = at + 1;
         const char* wordEnd = word;
         while (wordEnd < end && !isBlank(*wordEnd)) ++wordEnd;
+        const bool named = (*word >= 'a' && *word <= 'z') || (*word >= 'A' && *word <= 'Z');
+        if (!named || std::memchr(word, '[', static_cast<std::size_t>(wordEnd - word)) == nullptr) continue;
         diagnose(kDiagMoveWordSwallowed, -1, word - payload, axis, word,
                  static_cast<std::size_t>(wordEnd - word));
         return true;
@@ -236,6 +247,7 @@ int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& wor
     // kind none.
     bool inGroup = false;
     const char* directionReset = nullptr;  // an oA after the arc's direction
+    TextView straightened{nullptr, 0};     // with a sink: oL or oM after the arc's direction
     const char* at = payload;
     for (;;) {
         while (isBlank(*at)) ++at;
@@ -265,7 +277,7 @@ int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& wor
             }
             const int32_t kind = kindOfWord(name, words.kind);
             if (kind == kKindArcOpen && words.kind >= kKindArcMinus) directionReset = start;
-            if (diagnosticSink != nullptr && !isKindWord(name)) noteWord(kDiagMoveWordIgnored, payload, start, at);
+            if (diagnosticSink != nullptr) noteKindWord(start, at, words.kind, kind, straightened);
             words.kind = kind;
             continue;
         }
@@ -284,6 +296,8 @@ int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& wor
                 noteWord(name.length == 1 && isAxisLetter(name.text[0]) ? kDiagMoveWordOutsideGroup
                                                                         : kDiagMoveWordIgnored,
                          payload, start, at);
+            else if (diagnosticSink != nullptr)
+                noteKindWord(start, at, words.kind, kind, straightened);
             words.kind = kind;
         } else if (name.is('o')) {
             const TextView value{valueStart, static_cast<std::size_t>(valueEnd - valueStart)};
@@ -304,6 +318,11 @@ int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& wor
     } else if (words.kind == kKindArcOpen && directionReset != nullptr && diagnosticSink != nullptr) {
         diagnose(kDiagMoveDirectionReset, -1, directionReset - payload, 0, directionReset, 2);
         markRecordExplained();
+    } else if (straightened.text != nullptr && (words.kind == kKindRapid || words.kind == kKindFeed)) {
+        // The arc and its direction were written, and a later kind word made
+        // the move a straight one: the host receives no arc.
+        diagnose(kDiagMoveDirectionIgnored, -1, straightened.text - payload, 2, straightened.text,
+                 straightened.length);
     }
     return words.kind;
 }

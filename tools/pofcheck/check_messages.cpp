@@ -226,6 +226,10 @@ std::string moveMessage(const Diagnostic& d) {
             return "move dropped: the later " + textOf(d) +
                    " makes the arc's direction open again, and no direction word follows it in the group";
         case kDiagMoveDirectionIgnored:
+            if (d.number == 2)
+                return "the later " + textOf(d) +
+                       " makes the arc a straight move: its direction word has no effect, and the host "
+                       "receives no arc";
             return d.number != 0 ? "direction word o[" + std::string(d.text, d.textLength) +
                                        "] has no effect: the move is no open arc (oA) at this point"
                                  : "o[" + std::string(d.text, d.textLength) +

@@ -109,6 +109,10 @@ const CheckCase kCases[] = {
       "1:36 move-word-outside-group", "2:13 move-part-read-in-part", "2:17 move-direction-ignored"},
      Findings{"1:17 move-group-word"}},
     {"reset.pof", "31:oA ( o[-] x[/1] ) oA\n", {"1:22 move-direction-reset"}, Findings{}},
+    // A later kind word makes the arc straight; blanks among a value's parts lose nothing.
+    {"straight.pof",
+     "31:oA ( o[+] x[/2] ) oL\n31:oL ( x[ /9] y[/ 9] v[/ 0] )\n31:oL ( x[/9 /2] multax[ a b ] z[ / 9 ] )\n",
+     {"1:22 move-direction-ignored"}, Findings{}},
     {"values.pof", "10:tr( workplane)\n0:cycle(Pocket (40x30))\n", {"1 tr-value"},
      Findings{"2:22 value-cut-at-paren"}},
     {"losses.pcf", "\xef\xbb\xbf" "a := 1\n\"\" := 2\nb := \"x\">\nc := \"y\"z\n",
