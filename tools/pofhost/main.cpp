@@ -189,7 +189,12 @@ std::string writeAfterRun(const HostOptions& options, const JobRecorder& job, in
     if (page == nullptr) return "";
     std::string title;
     for (const std::string& argument : options.cycleArguments) title += (title.empty() ? "" : " ") + argument;
-    return writeOutput(page, renderHtml(job, summary, title)) ? "" : "cannot write page " + options.htmlFile;
+    CheckedRun checked;
+    if (!options.checkFile.empty() && !readCheckedRun(options.checkFile, checked)) {
+        std::fclose(page);
+        return "cannot read " + options.checkFile;
+    }
+    return writeOutput(page, renderHtml(job, summary, title, checked)) ? "" : "cannot write page " + options.htmlFile;
 }
 
 int runHost(int argc, char** argv) {

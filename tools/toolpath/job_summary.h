@@ -45,7 +45,8 @@ class JobRecorder {
 public:
     // `keepMoves`: keep every move with its delivery number and drawn shape,
     // and every text and event with the moves before it, for the pictures.
-    JobRecorder(const RecordShape& shape, bool keepMoves) : follower_(shape.arcHasThirdZ), keepMoves_(keepMoves) {}
+    JobRecorder(const RecordShape& shape, bool keepMoves)
+        : shape_(shape), follower_(shape.arcHasThirdZ), keepMoves_(keepMoves) {}
 
     // Every delivery, as the host function `function` ('A' to 'C') received
     // it under `key`; `record` may be null.
@@ -70,10 +71,15 @@ public:
     // Records of key 0 other than frame values: "cycle", "break" and so on,
     // as "name value".
     const std::vector<Marker>& events() const { return events_; }
+    // Every delivery that is no move, as pofhost prints it, with its
+    // delivery number in `movesBefore`.
+    const std::vector<Marker>& otherLines() const { return otherLines_; }
+    const RecordShape& shape() const { return shape_; }
 
 private:
-    void receiveMove(const SignalRecord& record);
+    void receiveMove(char function, const SignalRecord& record);
 
+    RecordShape shape_;
     ToolpathFollower follower_;
     bool keepMoves_;
     long deliveries_ = 0;
@@ -87,7 +93,7 @@ private:
     std::vector<Segment> moves_;
     std::vector<DrawnMove> drawn_;
     std::vector<long> moveDeliveries_;
-    std::vector<Marker> texts_, events_;
+    std::vector<Marker> texts_, events_, otherLines_;
 };
 
 // The method names in what the cycle appended to its method report file
