@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "pofcheck/check_report.h"
+#include "pofcheck/delivery_lines.h"
 #include "common/common.h"
 #include "config/config.h"
 #include "pof/pof.h"
@@ -46,6 +47,7 @@ struct Options {
     std::vector<std::string> files;
     std::vector<std::string> cycleArguments;
     bool cycle = false;
+    bool lines = false;  // with a run: each delivery's POF file line, for pofhost --check
 };
 
 int usage(const std::string& message) {
@@ -98,9 +100,10 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         const std::size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
         const bool inlineValue = equals != std::string::npos;
-        if (name == "--quiet" || name == "--help" || name == "--version") {
+        if (name == "--quiet" || name == "--help" || name == "--version" || name == "--lines") {
             if (inlineValue) return error = "option " + name + " takes no value", false;
-            (name == "--quiet" ? options.quiet : name == "--help" ? options.help : options.version) = true;
+            (name == "--quiet" ? options.quiet : name == "--help" ? options.help
+                                                 : name == "--lines" ? options.lines : options.version) = true;
             continue;
         }
         if (name != "--format" && name != "--kind" && name != "--language")
@@ -114,6 +117,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
     if (options.cycle && !options.files.empty())
         return error = "give files, or the cycle's arguments (-S...), not both", false;
     if (!options.cycle && options.files.empty()) return error = "no file to check (see --help)", false;
+    if (options.lines && (!options.cycle || !options.json))
+        return error = "--lines goes with a run of the cycle and --format json", false;
     return true;
 }
 
@@ -126,6 +131,8 @@ std::string helpText() {
            "or refuses in a file, or in every file that a run with the given arguments reads.\n"
            "\n"
            "  --format text|json  compiler-style lines (the default), or JSON Lines\n"
+           "  --lines             with a run and --format json: the POF file line of\n"
+           "                      each delivery, for pofhost --html --check\n"
            "  --quiet             warnings only: no notes and no closing count\n"
            "  --kind pof|key|line|section\n"
            "                      read every FILE as this kind; by default .pcf and .def are\n"
@@ -204,10 +211,11 @@ int countDelivery(CycleContext*, int, SignalRecord*, void* user) {
     return 1;
 }
 
-long runCycle(const std::vector<std::string>& arguments) {
+long runCycle(const std::vector<std::string>& arguments, pofcheck::DeliveryLines* lines = nullptr) {
     long deliveries = 0;
     HostCallbacks host{&countDelivery, &deliveries, &countDelivery, &deliveries, &countDelivery,
                        &deliveries};
+    if (lines != nullptr) host = lines->host();
     std::vector<std::string> copies = arguments;
     std::vector<char*> vector;
     for (std::string& argument : copies) vector.push_back(argument.data());
@@ -215,7 +223,7 @@ long runCycle(const std::vector<std::string>& arguments) {
     std::fflush(stdout);  // the run may copy a file to standard output
     qvCSexecCycle(qvCSgetCycle(), static_cast<int>(copies.size()), vector.data(), &host);
     std::fflush(stdout);
-    return deliveries;
+    return lines != nullptr ? lines->deliveries() : deliveries;
 }
 
 std::string plural(long count, const char* word) {
@@ -270,8 +278,17 @@ int runCheck(int argc, char** argv) {
     CheckSink sink;
     long deliveries = -1;
     bool allRead = true;
-    if (options.cycle) deliveries = runCycle(options.cycleArguments);
-    else allRead = checkFiles(options, sink);
+    std::string lineRuns;
+    if (options.cycle && options.lines) {
+        pofcheck::DeliveryLines lines;
+        deliveries = runCycle(options.cycleArguments, &lines);
+        lineRuns = lines.json();
+    } else if (options.cycle) {
+        deliveries = runCycle(options.cycleArguments);
+    } else {
+        allRead = checkFiles(options, sink);
+    }
+    std::fputs(lineRuns.c_str(), stdout);
 
     long warnings = 0;
     std::fputs(report(options, sink, deliveries, warnings).c_str(), stdout);
