@@ -39,6 +39,7 @@
 #include "job_generator.h"
 #include "pof/pof.h"
 #include "qdx/qdx.h"
+#include "tests/support/move_grammars.h"
 
 namespace {
 
@@ -161,6 +162,8 @@ Payloads collectPayloads(const char* path) {
 }
 
 using ParseFn = int32_t (*)(const char*, pofreader::MoveWords&);
+using testing_support::parseCurrentGrammar;
+using testing_support::parseEarlierGrammar;
 
 long parseAll(const Payloads& payloads, ParseFn parse) {
     long accepted = 0;
@@ -489,11 +492,11 @@ int main(int argc, char** argv) {
     const Payloads payloads = collectPayloads("job.pof");
     std::printf("\nthe readers alone (this build; payloads of the standard job in memory)\n");
     printHeader();
-    const Timing parseT = best(reps, [&] { sink += parseAll(payloads, pofreader::parseMoveTokens); });
+    const Timing parseT = best(reps, [&] { sink += parseAll(payloads, parseCurrentGrammar); });
     printRow("(e) move parser alone", parseT, payloads.moveBytes,
              static_cast<long>(payloads.moves.size()), 0);
     const Timing parse700T =
-        best(reps, [&] { sink += parseAll(payloads, pofreader::parseMoveEarlier); });
+        best(reps, [&] { sink += parseAll(payloads, parseEarlierGrammar); });
     printRow("    move parser alone, 7.00 grammar", parse700T, payloads.moveBytes,
              static_cast<long>(payloads.moves.size()), 0);
     const Timing qdxT = best(reps, [&] { sink += readAllTools(payloads); });

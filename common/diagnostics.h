@@ -12,7 +12,7 @@
 
 namespace pofreader {
 
-// ORDER: the checker's message table (host/check_messages.cpp) follows it.
+// ORDER: the checker's message table (tools/pofcheck/check_messages.cpp) follows it.
 enum DiagnosticCode : int {
     // POF record reader and read phase
     kDiagNoRecordNumber = 0,    // text: the first byte that is no digit

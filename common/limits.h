@@ -1,6 +1,9 @@
 // Every bound of the system in one place, used by the code and by the bound
 // tests. A "Max" is a number of characters, a "Size" a buffer size in bytes
-// with room for the terminator. Each line says what happens past the bound.
+// with room for the terminator. Each line says what happens past the bound,
+// and why the number is what it is where it follows from something else.
+// The tuning constants, which change only speed and memory, stand apart at
+// the end.
 #pragma once
 
 #include <cstddef>
@@ -26,14 +29,16 @@ inline constexpr std::size_t kSplitValueSize = kSignalValueSize;
 inline constexpr int kPayloadLimit = 1020;  // the rest of the line is read and dropped
 inline constexpr std::size_t kPayloadBufferSize = kPayloadLimit + 1;
 inline constexpr int kRecordDigitsMax = 127;  // more digits saturate: an unknown type, ignored
-inline constexpr std::size_t kRecordBlockSize = 64 * 1024;   // bytes read from the file at once
-inline constexpr std::size_t kRecordInlineBlockSize = 256;   // the block without memory for one
 
 // Move records
 inline constexpr std::size_t kMoveTokenMax = 255;  // a word's name: cut, and no effect either way
 inline constexpr std::size_t kMovePartMax = 79;    // a converted part of x[a/b/c]: record dropped
 
 // Key files, line files, paths
+// A key-file name or value grows in steps of 16 bytes and keeps a terminator;
+// its sizes are 16-bit counters. 32,752 bytes, 2,047 steps, is the largest
+// buffer of whole steps below 32,768, which even a signed counter holds: so
+// 32,751 characters.
 inline constexpr std::size_t kKeyFileTokenMax = 32751;  // name or value: the entry is refused
 inline constexpr std::size_t kKeyFileGrowStep = 16;
 inline constexpr std::size_t kKeyPathSize = 516;   // path with '/' turned into '\': not opened
@@ -59,9 +64,21 @@ inline constexpr std::size_t kFrameCommentSize = 512;   // escaped comment: cut 
 // qDX reader
 inline constexpr std::size_t kQdxGrowStep = 16;
 inline constexpr std::size_t kQdxBodyGrowStep = 256;
-// A longer method body is left in the source (bodySource, bodyStart, bodyEnd);
-// 4351 characters stay in memory.
+// A body proves long when its buffer is full past this capacity, so the last
+// buffer that holds one is 4,096 + 256 bytes: 4,351 characters and the
+// terminator stay in memory. A longer body is left in the source
+// (bodySource, bodyStart, bodyEnd).
 inline constexpr std::size_t kQdxLongBodyCapacity = 4096;
-inline constexpr std::size_t kQdxTokenMax = 1u << 20;  // far above anything real: error 91
+inline constexpr std::size_t kQdxTokenMax = 1u << 20;  // far above anything real: kQdxErrorMemory
+
+// ---- Tuning: speed and memory only, nothing a caller can see ---------------
+// The record reader's block: bytes read from the file at once, and the small
+// block of the reader's own that stands in when there is no memory for one.
+inline constexpr std::size_t kRecordBlockSize = 64 * 1024;
+inline constexpr std::size_t kRecordInlineBlockSize = 256;
+// Released blocks the memory helpers keep for the next request: a qDX tool
+// record makes about twenty small ones, a method body a few of 272 bytes.
+inline constexpr int kKeptSmallBlocks = 64;
+inline constexpr int kKeptBodyBlocks = 8;
 
 }  // namespace pofreader

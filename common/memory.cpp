@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
+
+#include "common/limits.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define POFREADER_EXACT_BLOCKS 1
@@ -17,7 +20,9 @@ namespace pofreader {
 
 namespace {
 
-// Fault injection state: single-threaded like the rest of the library.
+// Fault injection state: single-threaded like the rest of the library. It
+// stays in the shipped libraries: it costs one counter per allocation, and
+// the allocation-failure runs then prove the very code that ships.
 long allocationCount = 0;
 long failureCountdown = 0;
 
@@ -50,14 +55,17 @@ struct alignas(alignof(std::max_align_t)) BlockHeader {
 // its first three growth steps; 272 a method body's first step of 256 bytes.
 // A request gets the smallest kept capacity that holds it, or its own size.
 struct SpareBlocks {
-    int max;
+    int max;  // never more than the array holds: releaseBlock stores below it
     int count;
-    BlockHeader* blocks[64];
+    BlockHeader* blocks[kKeptSmallBlocks];
 };
 constexpr std::size_t kSmallCapacity = 48;
 constexpr std::size_t kBodyCapacity = 272;
-SpareBlocks spareSmall{64, 0, {}};
-SpareBlocks spareBody{8, 0, {}};
+SpareBlocks spareSmall{kKeptSmallBlocks, 0, {}};
+SpareBlocks spareBody{kKeptBodyBlocks, 0, {}};
+static_assert(kKeptSmallBlocks <= std::size(SpareBlocks{}.blocks) &&
+                  kKeptBodyBlocks <= std::size(SpareBlocks{}.blocks),
+              "a kept-block list must not hold more blocks than its array");
 
 BlockHeader* headerOf(void* block) { return static_cast<BlockHeader*>(block) - 1; }
 void* bodyOf(BlockHeader* header) { return header + 1; }

@@ -79,6 +79,7 @@ int sectionFileCheck(const char* path, const char* language);
 
 // ---- Frame mathematics -----------------------------------------------------
 // Every matrix argument must be given; a result may be an operand.
+inline constexpr FrameMatrix kIdentity = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 void frameCopy(FrameMatrix* destination, const FrameMatrix* source);
 void frameIdentity(FrameMatrix* matrix);
 #ifndef POFREADER_REVISION_700

@@ -10,7 +10,9 @@ namespace pofreader {
 
 namespace {
 
-constexpr FrameMatrix kIdentity = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+// A frame whose 3x3 determinant is no larger is degenerate: it inverts to the
+// identity rather than to numbers that would blow up every move.
+constexpr double kSingularDeterminant = 1e-12;
 
 #ifndef POFREADER_REVISION_700
 double at(const FrameMatrix& matrix, int row, int column) { return matrix.m[4 * row + column]; }
@@ -67,7 +69,7 @@ void frameInvert(FrameMatrix* result, const FrameMatrix* source) {
     const double d = determinant3(block);
     FrameMatrix inverse = kIdentity;
     // Written so that a NaN determinant also gives the identity.
-    if (std::fabs(d) > 1e-12) {
+    if (std::fabs(d) > kSingularDeterminant) {
         const double reciprocal = 1.0 / d;
         for (uint16_t i = 0; i < 4; ++i) {
             for (uint16_t j = 0; j < 4; ++j) {

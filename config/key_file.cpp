@@ -61,7 +61,7 @@ struct Lexer {
     int current = kEnd;
     bool continuationMark = false;  // '>' seen after the value on this line
     bool entryRefused = false;
-    bool lineRejected = false;  // state 12 was reached by a fault
+    bool lineRejected = false;  // kRejectLine was reached by a fault
     Token name{};   // filled by the name states
     Token value{};  // filled by the value states
 };
@@ -78,7 +78,7 @@ int readNext() {
     if (diagnosticSink != nullptr) diagnose(kDiagKeyRefused, streamWhere(lexer.input), -1, bound);
 }
 
-// A fault that sends the rest of the line to state 12, reported with the name
+// A fault that sends the rest of the line to kRejectLine, reported with the name
 // read so far; what was read before it stays read.
 [[gnu::cold]] State rejectLine(DiagnosticCode code) {
     lexer.lineRejected = true;

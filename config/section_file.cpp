@@ -120,7 +120,8 @@ void setSelection() {
     if (diagnosticSink != nullptr && c != ';') diagnose(kDiagSectionNotEntry, streamWhere(scanner.input));
 }
 
-State skipTo(State state) {
+// The rest of the line is passed over; reading then goes on in `state`.
+State skipLineThen(State state) {
     scanner.afterSkipState = state;
     return kSkipLine;
 }
@@ -160,7 +161,7 @@ State keywordScanner() {
             addToWord(c);
             continue;
         }
-        return skipTo(kKeywordScanner);
+        return skipLineThen(kKeywordScanner);
     }
 }
 
@@ -172,7 +173,7 @@ State argumentReader() {
         if (c == kEnd) return kFailedState;
         if (isBlank(c) && scanner.argumentLength == 0) continue;
         if (isLineEnd(c) && scanner.argumentLength == 0) return scanner.returnState;
-        if (c == ';' && scanner.argumentLength == 0) return skipTo(scanner.returnState);
+        if (c == ';' && scanner.argumentLength == 0) return skipLineThen(scanner.returnState);
         if (isBlank(c) || isLineEnd(c) || c == ';') break;
         if (scanner.argumentLength < kSectionArgumentMax) {
             scanner.argument[scanner.argumentLength] = static_cast<char>(c);
@@ -241,7 +242,7 @@ State entryReader() {
             if (scanner.wordLength == 0) continue;
             if (!wordIs("end")) {
                 noteNotEntry(c);
-                return skipTo(kEntryReader);
+                return skipLineThen(kEntryReader);
             }
             scanner.kind = kEndKeyword;
             scanner.returnState = kEntryReader;
@@ -252,7 +253,7 @@ State entryReader() {
             continue;
         }
         noteNotEntry(c);
-        return skipTo(kEntryReader);
+        return skipLineThen(kEntryReader);
     }
 }
 

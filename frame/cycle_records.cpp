@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "common/common.h"
+#include "config/config.h"
 #include "frame/frame.h"
 #include "pof/pof.h"
 
@@ -41,7 +42,6 @@ constexpr SlotAssignment kSlotTable[] = {
 };
 static_assert(std::size(kSlotTable) == kPhaseSlotCount);
 
-constexpr FrameMatrix kIdentity = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 
 struct Version {
     uint16_t major, minor, year, month, day;

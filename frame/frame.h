@@ -17,7 +17,12 @@ extern CycleContext baseCycleRecord;
 // Result codes of runPhases.
 enum RunResult : uint8_t {
     kRunOk = 0,
-    kRunFlagVFailed = 11,  // 11 to 16: the information phases in bit order
+    kRunFlagVFailed = 11,  // the information phases in bit order
+    kRunFlagQFailed = 12,
+    kRunFlagPFailed = 13,
+    kRunFlagAFailed = 14,
+    kRunFlagYFailed = 15,
+    kRunFlagDFailed = 16,
     kRunMain1Failed = 21,
     kRunMain2Failed = 22,
     kRunMain3Failed = 23,

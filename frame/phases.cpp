@@ -20,12 +20,18 @@ struct PhaseStep {
 
 // ORDER: option bits 0x01 to 0x20.
 constexpr PhaseStep kInformationPhases[] = {
-    {&CycleContext::flagVPhase, nullptr, PFR_FLAG_V, PFR_EVENT_FLAG_V_BEGIN, PFR_EVENT_FLAG_V_END, 11},
-    {&CycleContext::flagQPhase, nullptr, PFR_FLAG_Q, PFR_EVENT_FLAG_Q_BEGIN, PFR_EVENT_FLAG_Q_END, 12},
-    {&CycleContext::flagPPhase, nullptr, PFR_FLAG_P, PFR_EVENT_FLAG_P_BEGIN, PFR_EVENT_FLAG_P_END, 13},
-    {&CycleContext::flagAPhase, nullptr, PFR_FLAG_A, PFR_EVENT_FLAG_A_BEGIN, PFR_EVENT_FLAG_A_END, 14},
-    {&CycleContext::flagYPhase, nullptr, PFR_FLAG_Y, PFR_EVENT_FLAG_Y_BEGIN, PFR_EVENT_FLAG_Y_END, 15},
-    {&CycleContext::flagDPhase, nullptr, PFR_FLAG_D, PFR_EVENT_FLAG_D_BEGIN, PFR_EVENT_FLAG_D_END, 16},
+    {&CycleContext::flagVPhase, nullptr, PFR_FLAG_V, PFR_EVENT_FLAG_V_BEGIN, PFR_EVENT_FLAG_V_END,
+     kRunFlagVFailed},
+    {&CycleContext::flagQPhase, nullptr, PFR_FLAG_Q, PFR_EVENT_FLAG_Q_BEGIN, PFR_EVENT_FLAG_Q_END,
+     kRunFlagQFailed},
+    {&CycleContext::flagPPhase, nullptr, PFR_FLAG_P, PFR_EVENT_FLAG_P_BEGIN, PFR_EVENT_FLAG_P_END,
+     kRunFlagPFailed},
+    {&CycleContext::flagAPhase, nullptr, PFR_FLAG_A, PFR_EVENT_FLAG_A_BEGIN, PFR_EVENT_FLAG_A_END,
+     kRunFlagAFailed},
+    {&CycleContext::flagYPhase, nullptr, PFR_FLAG_Y, PFR_EVENT_FLAG_Y_BEGIN, PFR_EVENT_FLAG_Y_END,
+     kRunFlagYFailed},
+    {&CycleContext::flagDPhase, nullptr, PFR_FLAG_D, PFR_EVENT_FLAG_D_BEGIN, PFR_EVENT_FLAG_D_END,
+     kRunFlagDFailed},
 };
 static_assert(std::size(kInformationPhases) == 6);
 

@@ -13,6 +13,7 @@
 #include "frame/frame.h"
 #include "fuzz_support.h"
 #include "pof/pof.h"
+#include "tests/support/move_grammars.h"
 
 namespace {
 
@@ -46,12 +47,12 @@ void parseBothGrammars(const char* payload) {
     words.thirdX = words.thirdY = words.thirdZ = 2.5;
     words.u = words.v = words.w = 3.5;
     MoveWords current = words;
-    const int32_t currentKind = parseMoveTokens(payload, current);
+    const int32_t currentKind = testing_support::parseCurrentGrammar(payload, current);
     checkWords(currentKind, current);
     if (current.xGiven == 0) FUZZ_CHECK(same(current.targetX, 1.5));
     if (current.uGiven == 0) FUZZ_CHECK(same(current.u, 3.5));
     MoveWords earlier = words;
-    const int32_t earlierKind = parseMoveEarlier(payload, earlier);
+    const int32_t earlierKind = testing_support::parseEarlierGrammar(payload, earlier);
     checkWords(earlierKind, earlier);
     if (earlier.uGiven == 0) FUZZ_CHECK(same(earlier.u, 3.5));
 }

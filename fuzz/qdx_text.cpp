@@ -20,7 +20,7 @@ bool isKind(int kind) {
 // What a completed element holds; `limit` bounds body positions.
 void checkElement(const ExchangeElement& e, long limit, bool fromText) {
     FUZZ_CHECK(isKind(e.kind));
-    FUZZ_CHECK(pofreader::exchangeLastError() == 0);
+    FUZZ_CHECK(pofreader::exchangeLastError() == pofreader::kQdxErrorNone);
     if (e.kind == '{' || e.kind == '}') {
         FUZZ_CHECK(e.name == nullptr && e.text == nullptr && e.attributes == nullptr);
         FUZZ_CHECK(e.bodySource == nullptr && e.bodyStart == -1 && e.bodyEnd == -1);

@@ -230,13 +230,13 @@ int32_t parseCurrent(const char* payload, const char* payloadEnd, MoveWords& wor
 
 }  // namespace
 
-int32_t parseMoveTokens(const char* payload, MoveWords& words) {
-    return parseCurrent(payload, payload + std::strlen(payload), words);
+int32_t parseMoveCurrent(const char* payload, std::size_t length, MoveWords& words) {
+    return parseCurrent(payload, payload + (length > 0 ? length : std::strlen(payload)), words);
 }
 
 int32_t parseMove(const char* payload, std::size_t length, MoveWords& words) {
     if constexpr (kEarlierRevision) return parseMoveEarlier(payload, length, words);
-    return parseCurrent(payload, payload + (length > 0 ? length : std::strlen(payload)), words);
+    return parseMoveCurrent(payload, length, words);
 }
 
 }  // namespace pofreader

@@ -330,10 +330,6 @@ int32_t parseEarlier(const char* payload, const char* payloadEnd, MoveWords& wor
 
 }  // namespace
 
-int32_t parseMoveEarlier(const char* payload, MoveWords& words) {
-    return parseEarlier(payload, payload + std::strlen(payload), words);
-}
-
 int32_t parseMoveEarlier(const char* payload, std::size_t length, MoveWords& words) {
     return parseEarlier(payload, payload + (length > 0 ? length : std::strlen(payload)), words);
 }

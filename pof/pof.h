@@ -47,10 +47,9 @@ struct PofRecordReader {
     char* owned;
     char inlineBlock[kRecordInlineBlockSize + 1];
 };
-// `blockSize` 0 takes kRecordBlockSize, or less for a regular file that is
-// smaller; tests choose small ones to make lines straddle blocks. The file
-// stays the caller's.
-void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t blockSize = 0);
+// The block is kRecordBlockSize, or less for a regular file that is smaller.
+// The file stays the caller's.
+void openRecordReader(PofRecordReader& reader, std::FILE* file);
 void closeRecordReader(PofRecordReader& reader);
 // Reads the next record line into `buffer` (at most `limit` bytes plus NUL).
 // Returns the record number, or -1 at the end of the file.
@@ -113,9 +112,8 @@ struct MoveWords {
 // `length` counts the payload's bytes as read (any NUL among them ends it);
 // 0 when not known, and the terminator is sought.
 int32_t parseMove(const char* payload, std::size_t length, MoveWords& words);
-int32_t parseMoveTokens(const char* payload, MoveWords& words);  // current revision
-int32_t parseMoveEarlier(const char* payload, MoveWords& words); // revision 7.00
-int32_t parseMoveEarlier(const char* payload, std::size_t length, MoveWords& words);
+int32_t parseMoveCurrent(const char* payload, std::size_t length, MoveWords& words);
+int32_t parseMoveEarlier(const char* payload, std::size_t length, MoveWords& words);  // 7.00
 
 // Decimal text to double whatever the process's locale: leading white space
 // skipped, then the longest prefix of sign, digits, '.', exponent; 0 when no

@@ -42,11 +42,11 @@ struct TypeHandler {
     RecordHandlerFn handler;
 };
 constexpr TypeHandler kTypeHandlers[] = {
-    {0, handleEventRecord},
-    {2, handleTextRecord},
-    {10, handleTransformRecord},
-    {11, handleToolRecord},
-    {31, handleMoveRecord},
+    {PFR_KEY_EVENT, handleEventRecord},
+    {PFR_KEY_TEXT, handleTextRecord},
+    {PFR_KEY_TRANSFORM, handleTransformRecord},
+    {PFR_KEY_TOOL, handleToolRecord},
+    {PFR_KEY_MOVE, handleMoveRecord},
 };
 
 constexpr int kHandledTypes = 32;  // types 0 to 31 can have a handler

@@ -240,13 +240,13 @@ std::size_t fileBlockSize(std::FILE* file) {
 
 }  // namespace
 
-void openRecordReader(PofRecordReader& reader, std::FILE* file, std::size_t blockSize) {
+void openRecordReader(PofRecordReader& reader, std::FILE* file) {
     reader.file = file;
     reader.ended = false;
     reader.length = 0;
     reader.base = 0;
-    if (blockSize == 0) blockSize = fileBlockSize(file);
-    if (blockSize == 0 || blockSize > kRecordBlockSize) blockSize = kRecordBlockSize;
+    std::size_t blockSize = fileBlockSize(file);
+    if (blockSize == 0) blockSize = kRecordBlockSize;
     // Without memory for a block the reader makes do with its own small one:
     // slower, but every record still arrives.
     reader.owned = blockSize > kRecordInlineBlockSize

@@ -18,9 +18,9 @@ void handleToolRecord(const char* payload, PofReaderState&) {
             // The reader stops just past the character it could not take,
             // or at the end when the input ran out.
             const int error = exchangeLastError();
-            if (diagnosticSink != nullptr && error != 0) {
+            if (diagnosticSink != nullptr && error != kQdxErrorNone) {
                 const long at = cursor - payload;
-                diagnose(kDiagQdxError, -1, error == 1 || at == 0 ? at : at - 1, error);
+                diagnose(kDiagQdxError, -1, error == kQdxErrorUnfinished || at == 0 ? at : at - 1, error);
             }
             break;
         }

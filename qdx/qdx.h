@@ -35,10 +35,15 @@ int exchangeNextFromText(const char** cursor, ExchangeElement* element);
 int exchangeReadElement(std::FILE* source, ExchangeElement* element);
 void exchangeReleaseElement(ExchangeElement* element);
 
-// Why the last run gave no element: 1 input ended inside an element, 2 a
-// semicolon where a name must begin or right after an attribute name, 11 a
-// character not allowed there, 91 out of memory or a token longer than
-// kQdxTokenMax; 0 after a completed element or a quiet end of input.
+// Why the last run gave no element. The numbers are those the checker and
+// the diagnostics report.
+enum QdxError : int {
+    kQdxErrorNone = 0,         // a completed element, or a quiet end of input
+    kQdxErrorUnfinished = 1,   // the input ended inside an element
+    kQdxErrorSemicolon = 2,    // where a name must begin, or right after an attribute name
+    kQdxErrorCharacter = 11,   // a character not allowed there
+    kQdxErrorMemory = 91,      // out of memory, or a token longer than kQdxTokenMax
+};
 int exchangeLastError();
 
 }  // namespace pofreader

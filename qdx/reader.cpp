@@ -1,7 +1,7 @@
 // The qDX element reader: a table of 21 state handlers driven one run at a
 // time, over a stream or over a text. Each handler consumes characters from
-// the current character source and returns the number of the next state; a
-// negative number ends the run. One run yields at most one element.
+// the current character source and returns the next state; kEndOfRun ends
+// the run. One run yields at most one element.
 //
 // All reader state is module-wide and file-local (one instance, no lock: the
 // host calls the cycle on one thread and runs never overlap).
@@ -47,18 +47,12 @@ enum State : int {
     kMethodBody = 18,
     kLongMethodBody = 19,
     kComplete = 20,
-};
-
-enum ErrorKind : int {
-    kErrorUnfinished = 1,
-    kErrorSemicolon = 2,
-    kErrorCharacter = 11,
-    kErrorMemory = 91,
+    kEndOfRun = -1,  // the run is over, with or without an element
 };
 
 constexpr int kEndOfText = kEndOfInputMark;  // what the text reader yields at its end
 
-using StateFn = int (*)(std::FILE* source);
+using StateFn = State (*)(std::FILE* source);
 using NextCharFn = int (*)(std::FILE* source);
 
 int readFromStream(std::FILE* source) { return source == nullptr ? EOF : std::getc(source); }
@@ -87,10 +81,10 @@ struct Reader {
 
     TokenBuffer token;
     int current = EOF;
-    std::int16_t resumeState = kBetweenElements;
-    int errorKind = 0;
+    State resumeState = kBetweenElements;
+    QdxError errorKind = kQdxErrorNone;
     bool errorFlag = false;
-    int lastError = 0;
+    QdxError lastError = kQdxErrorNone;
     bool inProgress = false;
 
     std::int32_t bodyOpenedAt = -1;  // position after `(`, kept until the body proves long
@@ -137,7 +131,7 @@ std::int32_t sourcePosition(std::FILE* source) {
     return static_cast<std::int32_t>(position);
 }
 
-int fail(int kind) {
+State fail(QdxError kind) {
     reader.errorKind = kind;
     reader.errorFlag = true;
     return kFinish;
@@ -304,27 +298,27 @@ void releaseLeftovers() {
 // ---------------------------------------------------------------------------
 // The state table
 
-int finishRun(std::FILE* source);
-int betweenElements(std::FILE* source);
-int comment(std::FILE* source);
-int valueName(std::FILE* source);
-int afterValueName(std::FILE* source);
-int valueText(std::FILE* source);
-int objectName(std::FILE* source);
-int afterObjectName(std::FILE* source);
-int objectBracket(std::FILE* source);
-int afterObjectBracket(std::FILE* source);
-int attributeList(std::FILE* source);
-int attributeName(std::FILE* source);
-int afterAttributeName(std::FILE* source);
-int attributeValue(std::FILE* source);
-int methodName(std::FILE* source);
-int afterMethodName(std::FILE* source);
-int methodBracket(std::FILE* source);
-int afterMethodBracket(std::FILE* source);
-int methodBody(std::FILE* source);
-int longMethodBody(std::FILE* source);
-int completeElement(std::FILE* source);
+State finishRun(std::FILE* source);
+State betweenElements(std::FILE* source);
+State comment(std::FILE* source);
+State valueName(std::FILE* source);
+State afterValueName(std::FILE* source);
+State valueText(std::FILE* source);
+State objectName(std::FILE* source);
+State afterObjectName(std::FILE* source);
+State objectBracket(std::FILE* source);
+State afterObjectBracket(std::FILE* source);
+State attributeList(std::FILE* source);
+State attributeName(std::FILE* source);
+State afterAttributeName(std::FILE* source);
+State attributeValue(std::FILE* source);
+State methodName(std::FILE* source);
+State afterMethodName(std::FILE* source);
+State methodBracket(std::FILE* source);
+State afterMethodBracket(std::FILE* source);
+State methodBody(std::FILE* source);
+State longMethodBody(std::FILE* source);
+State completeElement(std::FILE* source);
 
 // ORDER State
 constexpr StateFn kStates[] = {
@@ -355,33 +349,35 @@ static_assert(std::size(kStates) == kComplete + 1);
 
 // ---------------------------------------------------------------------------
 // 0 finish: an error releases the partial element; either way the run ends.
-int finishRun(std::FILE*) {
+State finishRun(std::FILE*) {
     if (reader.errorFlag) {
         reader.lastError = reader.errorKind;
         releaseLeftovers();
-        reader.errorKind = 0;
+        reader.errorKind = kQdxErrorNone;
         reader.errorFlag = false;
     }
-    return -1;
+    return kEndOfRun;
 }
 
 // 2 comment: runs to the next line break, then reading resumes. The end of
 // input ends the run quietly only between elements.
-int comment(std::FILE* source) {
+State comment(std::FILE* source) {
     for (;;) {
         const int c = readChar(source);
         if (isLineEnd(c)) return reader.resumeState;
-        if (isEndOfInput(c)) return reader.resumeState == kBetweenElements ? kFinish : fail(kErrorUnfinished);
+        if (isEndOfInput(c)) {
+            return reader.resumeState == kBetweenElements ? kFinish : fail(kQdxErrorUnfinished);
+        }
     }
 }
 
-int startComment(int resume) {
-    reader.resumeState = static_cast<std::int16_t>(resume);
+State startComment(State resume) {
+    reader.resumeState = resume;
     return kComment;
 }
 
 // 20 complete: the working element passes to the output record as it is.
-int completeElement(std::FILE*) {
+State completeElement(std::FILE*) {
     ExchangeElement* out = reader.output;
     out->kind = reader.kind;
     out->name = reader.name;
@@ -398,14 +394,14 @@ int completeElement(std::FILE*) {
     clearBody();
     reader.inProgress = false;
     reader.result = 1;
-    return -1;
+    return kEndOfRun;
 }
 
 // ---------------------------------------------------------------------------
 // Separator states: they skip whitespace, allow comments and store nothing.
 
 // 1 between elements: the kind letter or a block marker.
-int betweenElements(std::FILE* source) {
+State betweenElements(std::FILE* source) {
     for (;;) {
         const int c = readChar(source);
         if (isWhitespace(c)) continue;
@@ -417,52 +413,54 @@ int betweenElements(std::FILE* source) {
             case 'm': reader.kind = 'm'; return kMethodName;
             case '{':
             case '}': reader.kind = static_cast<std::int16_t>(c); return kComplete;
-            default: return fail(kErrorCharacter);
+            default: return fail(kQdxErrorCharacter);
         }
     }
 }
 
 // The separator states 4, 7, 9, 12, 15 and 17 differ only in where `(` and
 // `[` lead; kFinish marks a character that is not allowed.
-int separator(std::FILE* source, int self, int onParen, int onBracket) {
+State separator(std::FILE* source, State self, State onParen, State onBracket) {
     for (;;) {
         const int c = readChar(source);
         if (isWhitespace(c)) continue;
-        if (isEndOfInput(c)) return fail(kErrorUnfinished);
+        if (isEndOfInput(c)) return fail(kQdxErrorUnfinished);
         if (c == ';') return startComment(self);
         if (c == '(' && onParen != kFinish) return onParen;
         if (c == '[' && onBracket != kFinish) return onBracket;
-        return fail(kErrorCharacter);
+        return fail(kQdxErrorCharacter);
     }
 }
 
-int afterValueName(std::FILE* source) { return separator(source, kAfterValueName, kValueText, kFinish); }
-int afterObjectName(std::FILE* source) {
+State afterValueName(std::FILE* source) {
+    return separator(source, kAfterValueName, kValueText, kFinish);
+}
+State afterObjectName(std::FILE* source) {
     return separator(source, kAfterObjectName, kAttributeList, kObjectBracket);
 }
-int afterObjectBracket(std::FILE* source) {
+State afterObjectBracket(std::FILE* source) {
     return separator(source, kAfterObjectBracket, kAttributeList, kFinish);
 }
-int afterAttributeName(std::FILE* source) {
+State afterAttributeName(std::FILE* source) {
     return separator(source, kAfterAttributeName, kFinish, kAttributeValue);
 }
-int afterMethodName(std::FILE* source) {
+State afterMethodName(std::FILE* source) {
     return separator(source, kAfterMethodName, kMethodBody, kMethodBracket);
 }
-int afterMethodBracket(std::FILE* source) {
+State afterMethodBracket(std::FILE* source) {
     return separator(source, kAfterMethodBracket, kMethodBody, kFinish);
 }
 
 // 10 attribute list: `)` closes the element; any other character begins an
 // attribute name, which state 11 checks.
-int attributeList(std::FILE* source) {
+State attributeList(std::FILE* source) {
     for (;;) {
         const int c = readChar(source);
         if (isWhitespace(c)) continue;
-        if (isEndOfInput(c)) return fail(kErrorUnfinished);
+        if (isEndOfInput(c)) return fail(kQdxErrorUnfinished);
         if (c == ';') return startComment(kAttributeList);
         if (c == ')') return kComplete;
-        if (c == '(' || c == '[' || c == ']') return fail(kErrorCharacter);
+        if (c == '(' || c == '[' || c == ']') return fail(kQdxErrorCharacter);
         return kAttributeName;
     }
 }
@@ -471,30 +469,30 @@ int attributeList(std::FILE* source) {
 // Name states 3, 6 and 14.
 
 struct NameExits {
-    int afterBlank;    // ws or a comment ended the name
-    int afterParen;
-    int afterBracket;  // kFinish: `[` is not allowed
+    State afterBlank;    // ws or a comment ended the name
+    State afterParen;
+    State afterBracket;  // kFinish: `[` is not allowed
     bool fullStop;     // `v` names may hold `.`
     bool report;       // `m` names go to the method report
 };
 
-int readElementName(std::FILE* source, const NameExits& exits) {
+State readElementName(std::FILE* source, const NameExits& exits) {
     const CharClass& members = exits.fullStop ? kValueNameChars : kNameChars;
     for (;;) {
-        if (!storeRun(members)) return fail(kErrorMemory);
+        if (!storeRun(members)) return fail(kQdxErrorMemory);
         const int c = readChar(source);
         if (inClass(members, c)) {
-            if (!storeChar(c)) return fail(kErrorMemory);
+            if (!storeChar(c)) return fail(kQdxErrorMemory);
             continue;
         }
-        if (isEndOfInput(c)) return fail(kErrorUnfinished);
+        if (isEndOfInput(c)) return fail(kQdxErrorUnfinished);
         if (!tokenBegun()) {
             if (isWhitespace(c)) continue;
-            return fail(c == ';' ? kErrorSemicolon : kErrorCharacter);
+            return fail(c == ';' ? kQdxErrorSemicolon : kQdxErrorCharacter);
         }
         const bool blank = isWhitespace(c) || c == ';';
         if (!blank && c != '(' && !(c == '[' && exits.afterBracket != kFinish)) {
-            return fail(kErrorCharacter);
+            return fail(kQdxErrorCharacter);
         }
         memRelease(reader.name);
         reader.name = takeToken();
@@ -505,28 +503,28 @@ int readElementName(std::FILE* source, const NameExits& exits) {
     }
 }
 
-int valueName(std::FILE* source) {
+State valueName(std::FILE* source) {
     // The earlier revision has no full stop in `v` names.
     return readElementName(source, {kAfterValueName, kValueText, kFinish, !kEarlierRevision, false});
 }
-int objectName(std::FILE* source) {
+State objectName(std::FILE* source) {
     return readElementName(source, {kAfterObjectName, kAttributeList, kObjectBracket, false, false});
 }
-int methodName(std::FILE* source) {
+State methodName(std::FILE* source) {
     return readElementName(source, {kAfterMethodName, kMethodBody, kMethodBracket, false, true});
 }
 
 // 11 attribute name: the first character was read by state 10.
-int attributeName(std::FILE* source) {
+State attributeName(std::FILE* source) {
     for (int c = reader.current;;) {
         if (inClass(kNameChars, c)) {
-            if (!storeChar(c) || !storeRun(kNameChars)) return fail(kErrorMemory);
+            if (!storeChar(c) || !storeRun(kNameChars)) return fail(kQdxErrorMemory);
             c = readChar(source);
             continue;
         }
-        if (isEndOfInput(c)) return fail(kErrorUnfinished);
-        if (c == ';') return fail(kErrorSemicolon);
-        if (!tokenBegun() || (!isWhitespace(c) && c != '[')) return fail(kErrorCharacter);
+        if (isEndOfInput(c)) return fail(kQdxErrorUnfinished);
+        if (c == ';') return fail(kQdxErrorSemicolon);
+        if (!tokenBegun() || (!isWhitespace(c) && c != '[')) return fail(kQdxErrorCharacter);
         memRelease(reader.pendingName);
         reader.pendingName = takeToken();
         return c == '[' ? kAttributeValue : kAfterAttributeName;
@@ -540,7 +538,7 @@ int attributeName(std::FILE* source) {
 
 // Only an escape can store a NUL, which then ends the text: without one the
 // token's own length is the text's.
-int endValueText(bool escaped) {
+State endValueText(bool escaped) {
     if (tokenBegun()) {
         const std::size_t length = reader.token.length;
         reader.text = takeToken();
@@ -549,20 +547,20 @@ int endValueText(bool escaped) {
     return kComplete;
 }
 
-int valueText(std::FILE* source) {
+State valueText(std::FILE* source) {
     bool escape = false;
     bool escaped = false;
     int digits = 0;
     int code = 0;
     for (;;) {
-        if (!escape && !storeRun(kPlainValueChars)) return fail(kErrorMemory);
+        if (!escape && !storeRun(kPlainValueChars)) return fail(kQdxErrorMemory);
         const int c = readChar(source);
         if (escape) {
             if (isDigit(c)) {
                 code = code * 10 + (c - '0');
                 if (++digits < 3) continue;
                 escape = false;
-                if (!storeChar(code % 256)) return fail(kErrorMemory);
+                if (!storeChar(code % 256)) return fail(kQdxErrorMemory);
                 continue;
             }
             // Pending digits store nothing yet, so before the value has
@@ -571,12 +569,12 @@ int valueText(std::FILE* source) {
             if (digits > 0) {
                 // The escape ends here; this character is read as usual.
                 escape = false;
-                if (!storeChar(code % 256)) return fail(kErrorMemory);
+                if (!storeChar(code % 256)) return fail(kQdxErrorMemory);
             } else if (isEndOfInput(c)) {
                 escape = false;
             } else {
                 escape = false;
-                if (!storeChar(c)) return fail(kErrorMemory);
+                if (!storeChar(c)) return fail(kQdxErrorMemory);
                 continue;
             }
         }
@@ -587,17 +585,17 @@ int valueText(std::FILE* source) {
             continue;
         }
         if (c == ')') return endValueText(escaped);
-        if (isEndOfInput(c)) return tokenBegun() ? endValueText(escaped) : fail(kErrorUnfinished);
+        if (isEndOfInput(c)) return tokenBegun() ? endValueText(escaped) : fail(kQdxErrorUnfinished);
         if (isLineEnd(c)) {
             if (tokenBegun()) return endValueText(escaped);
             continue;
         }
         if (isBlank(c)) {
-            if (tokenBegun() && !storeChar(c)) return fail(kErrorMemory);
+            if (tokenBegun() && !storeChar(c)) return fail(kQdxErrorMemory);
             continue;
         }
-        if (!inClass(kValueChars, c)) return fail(kErrorCharacter);
-        if (!storeChar(c)) return fail(kErrorMemory);
+        if (!inClass(kValueChars, c)) return fail(kQdxErrorCharacter);
+        if (!storeChar(c)) return fail(kQdxErrorMemory);
     }
 }
 
@@ -605,9 +603,9 @@ int valueText(std::FILE* source) {
 // Bracket texts 8 and 16: name characters; the `o` text keeps inner blanks
 // as single spaces, the `m` text drops every blank.
 
-int bracketText(std::FILE* source, bool keepBlanks, int next) {
+State bracketText(std::FILE* source, bool keepBlanks, State next) {
     for (;;) {
-        if (!storeRun(kNameChars)) return fail(kErrorMemory);
+        if (!storeRun(kNameChars)) return fail(kQdxErrorMemory);
         const int c = readChar(source);
         if (c == ']' || isLineEnd(c)) {
             if (tokenBegun()) {
@@ -618,25 +616,25 @@ int bracketText(std::FILE* source, bool keepBlanks, int next) {
             return next;
         }
         if (isBlank(c)) {
-            if (keepBlanks && tokenBegun() && !storeChar(' ')) return fail(kErrorMemory);
+            if (keepBlanks && tokenBegun() && !storeChar(' ')) return fail(kQdxErrorMemory);
             continue;
         }
         if (inClass(kNameChars, c)) {
-            if (!storeChar(c)) return fail(kErrorMemory);
+            if (!storeChar(c)) return fail(kQdxErrorMemory);
             continue;
         }
-        return fail(isEndOfInput(c) ? kErrorUnfinished : kErrorCharacter);
+        return fail(isEndOfInput(c) ? kQdxErrorUnfinished : kQdxErrorCharacter);
     }
 }
 
-int objectBracket(std::FILE* source) { return bracketText(source, true, kAfterObjectBracket); }
-int methodBracket(std::FILE* source) { return bracketText(source, false, kAfterMethodBracket); }
+State objectBracket(std::FILE* source) { return bracketText(source, true, kAfterObjectBracket); }
+State methodBracket(std::FILE* source) { return bracketText(source, false, kAfterMethodBracket); }
 
 // ---------------------------------------------------------------------------
 // 13 attribute value. An attribute named exactly "t" is verbatim: blanks
 // count from the first character on and nothing is trimmed.
 
-int endAttributeValue(bool verbatim) {
+State endAttributeValue(bool verbatim) {
     const std::size_t length = reader.token.length;
     char* value = takeToken();
     if (value != nullptr && !verbatim) trimTrailing(value, length, true);
@@ -644,17 +642,17 @@ int endAttributeValue(bool verbatim) {
     reader.pendingValue = value;
     // A node that cannot be allocated fails the element like a token that
     // cannot grow; the pending strings go with the leftovers.
-    if (!appendAttribute(reader.pendingName, reader.pendingValue)) return fail(kErrorMemory);
+    if (!appendAttribute(reader.pendingName, reader.pendingValue)) return fail(kQdxErrorMemory);
     reader.pendingName = nullptr;
     reader.pendingValue = nullptr;
     return kAttributeList;
 }
 
 // State 11 always leaves the name pending: a name has at least one character.
-int attributeValue(std::FILE* source) {
+State attributeValue(std::FILE* source) {
     const bool verbatim = reader.pendingName[0] == 't' && reader.pendingName[1] == '\0';
     for (;;) {
-        if (!storeRun(kValueChars)) return fail(kErrorMemory);
+        if (!storeRun(kValueChars)) return fail(kQdxErrorMemory);
         const int c = readChar(source);
         const bool begun = verbatim || tokenBegun();
         if (c == ']') return endAttributeValue(verbatim);
@@ -663,14 +661,14 @@ int attributeValue(std::FILE* source) {
             continue;
         }
         if (isBlank(c)) {
-            if (begun && !storeChar(c)) return fail(kErrorMemory);
+            if (begun && !storeChar(c)) return fail(kQdxErrorMemory);
             continue;
         }
         if (inClass(kValueChars, c)) {
-            if (!storeChar(c)) return fail(kErrorMemory);
+            if (!storeChar(c)) return fail(kQdxErrorMemory);
             continue;
         }
-        return fail(isEndOfInput(c) ? kErrorUnfinished : kErrorCharacter);
+        return fail(isEndOfInput(c) ? kQdxErrorUnfinished : kQdxErrorCharacter);
     }
 }
 
@@ -678,16 +676,16 @@ int attributeValue(std::FILE* source) {
 // 18 m body and 19 long m body. A body that outgrows kQdxLongBodyCapacity is
 // not kept: the element records its source and positions instead.
 
-int endShortBody() {
+State endShortBody() {
     char* body = takeToken();
     if (!appendAttribute(nullptr, body)) {
         memRelease(body);
-        return fail(kErrorMemory);
+        return fail(kQdxErrorMemory);
     }
     return kComplete;
 }
 
-int methodBody(std::FILE* source) {
+State methodBody(std::FILE* source) {
     reader.bodyOpenedAt = sourcePosition(source);
     for (;;) {
         const int c = readChar(source);
@@ -696,18 +694,18 @@ int methodBody(std::FILE* source) {
             if (tokenBegun()) return endShortBody();
             continue;  // `()` opens nothing: the body goes on
         }
-        if (isEndOfInput(c)) return tokenBegun() ? endShortBody() : fail(kErrorUnfinished);
-        if (c != '\n' && !inClass(kBodyChars, c)) return fail(kErrorCharacter);
+        if (isEndOfInput(c)) return tokenBegun() ? endShortBody() : fail(kQdxErrorUnfinished);
+        if (c != '\n' && !inClass(kBodyChars, c)) return fail(kQdxErrorCharacter);
         if (reader.token.room < 2 && reader.token.capacity > kQdxLongBodyCapacity) {
             reader.bodySource = source;
             reader.bodyStart = reader.bodyOpenedAt;
             return kLongMethodBody;
         }
-        if (!storeChar(c, kQdxBodyGrowStep)) return fail(kErrorMemory);
+        if (!storeChar(c, kQdxBodyGrowStep)) return fail(kQdxErrorMemory);
     }
 }
 
-int longMethodBody(std::FILE* source) {
+State longMethodBody(std::FILE* source) {
     releaseToken();
     for (;;) {
         const int c = readChar(source);
@@ -715,7 +713,7 @@ int longMethodBody(std::FILE* source) {
             reader.bodyEnd = sourcePosition(source);
             return kComplete;
         }
-        if (!isWhitespace(c) && !inClass(kBodyChars, c)) return fail(kErrorCharacter);
+        if (!isWhitespace(c) && !inClass(kBodyChars, c)) return fail(kQdxErrorCharacter);
     }
 }
 
@@ -728,7 +726,7 @@ int exchangeReadElement(std::FILE* source, ExchangeElement* element) {
     if (element == nullptr) return 0;
     reader.output = element;
     reader.result = 0;
-    reader.lastError = 0;
+    reader.lastError = kQdxErrorNone;
     // A run that ended without completing may have left a partial element:
     // the next run starts clean.
     if (reader.inProgress) {
@@ -736,11 +734,9 @@ int exchangeReadElement(std::FILE* source, ExchangeElement* element) {
     } else {
         reader.inProgress = true;
     }
-    // Every handler returns a state of the table, or -1 to end the run.
-    std::int16_t state = kBetweenElements;
-    while (state >= 0) {
-        state = static_cast<std::int16_t>(kStates[state](source));
-    }
+    // Every handler returns a state of the table, or kEndOfRun.
+    State state = kBetweenElements;
+    while (state != kEndOfRun) state = kStates[state](source);
     reader.output = nullptr;  // no pointer into the caller's record survives the run
     return reader.result;
 }

@@ -44,8 +44,11 @@
 extern "C" {
 #endif
 
-#if defined(_WIN32)
+/* The library is built with POFREADER_BUILDING; a host imports. */
+#if defined(_WIN32) && defined(POFREADER_BUILDING)
 #define POFREADER_EXPORT __declspec(dllexport)
+#elif defined(_WIN32)
+#define POFREADER_EXPORT __declspec(dllimport)
 #else
 #define POFREADER_EXPORT __attribute__((visibility("default")))
 #endif

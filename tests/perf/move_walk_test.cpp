@@ -12,11 +12,14 @@
 
 #include "common/limits.h"
 #include "pof/pof.h"
+#include "support/move_grammars.h"
 #include "support/move_tokens.h"
 
 namespace {
 
 using namespace pofreader;
+using testing_support::parseCurrentGrammar;
+using testing_support::parseEarlierGrammar;
 
 MoveWords preset() {
     MoveWords words{};
@@ -31,7 +34,7 @@ MoveWords preset() {
 
 using Parser = int32_t (*)(const char*, MoveWords&);
 
-void expectSame(const std::string& payload, Parser parse = parseMoveTokens,
+void expectSame(const std::string& payload, Parser parse = parseCurrentGrammar,
                 Parser reading = testing_support::parseMoveReference) {
     MoveWords walked = preset(), reference = preset();
     const int32_t kind = parse(payload.c_str(), walked);
@@ -70,7 +73,7 @@ TEST(MoveWalk, EqualsTheGrammarOverStoredTokens) {
                         "x[/-0.25/7/8]", "o[-]", "o[+]", "o[--]", "u[/0.5]", "v[/1e2]", "w[/.5]",
                         "multax[a b]", "x[1", "]", "q[/1]", "x]", "y][/3]", "oL[1]", "[/2]",
                         "x[/1)", "z[/2("},
-                       parseMoveTokens, testing_support::parseMoveReference);
+                       parseCurrentGrammar, testing_support::parseMoveReference);
 }
 
 TEST(MoveWalk, EarlierRevisionEqualsItsGrammar) {
@@ -84,7 +87,7 @@ TEST(MoveWalk, EarlierRevisionEqualsItsGrammar) {
                         "abcdef[", "abcdefg[", "x[/1)", "z[/2(", "x[/1[2]", "]", "q[/1]", "xy[/1]",
                         "[/2]", "/", "x[", "/3]", "y[" + part79 + "]", "z[/1" + part80 + "]",
                         "x[" + part80, "u[/1 " + part79, part80 + " 0"},
-                       parseMoveEarlier, testing_support::parseMoveEarlierReference,
+                       parseEarlierGrammar, testing_support::parseMoveEarlierReference,
                        {"oL(", "oA (", "o\tM[1/2](", "oL[(", "oA"});
 }
 

@@ -10,9 +10,12 @@
 #include "common/common.h"
 #include "common/limits.h"
 #include "pof/pof.h"
+#include "support/move_grammars.h"
 #include "support/move_tokens.h"
 
 using namespace pofreader;
+using testing_support::parseCurrentGrammar;
+using testing_support::parseEarlierGrammar;
 
 namespace {
 
@@ -129,7 +132,7 @@ const std::string kLong(300, 'a');   // over every bound; text without effect
 const std::string kDigits90(90, '7');
 
 TEST(MoveGrammar, CurrentRevision) {
-    checkGrammar(parseMoveTokens, {
+    checkGrammar(parseCurrentGrammar, {
         {"oL ( x[0/10] y[0/20] )", "k1 x+10|10 y+20|20"},
         {"oL ( z[/5] )", "k1 z+5|5"},
         {"oM ( x[/1] w[/1] )", "k0 x+1|1 w+1"},
@@ -162,6 +165,7 @@ TEST(MoveGrammar, CurrentRevision) {
         {"oA ( o[-]x[/1] )", "k2 x+1|1"},
         {"oL ( q[/1] X[/1] xx[/1] )", "k1"},
         {"oL\t(x[/1] y[/2])", "k1 x+1|1 y+2|2"},
+        {"oL (\fx[/1] y[/2] )", "k1 y+2|2"},  // a form feed is no blank: "\fx" is no axis
         // Only a converted part is bounded; text without effect is passed over.
         {"oL ( x[/" + kPart79 + "] )", "k1 x+2|2"},
         {"oL ( x[/" + kPart79 + "1] )", "k-1"},
@@ -180,8 +184,9 @@ TEST(MoveGrammar, CurrentRevision) {
 }
 
 TEST(MoveGrammar, EarlierRevision) {
-    checkGrammar(parseMoveEarlier, {
+    checkGrammar(parseEarlierGrammar, {
         {"oL ( x[/10] )", "k1 x+10|1"},
+        {"oL (\fx[/10] )", "k-1"},  // "\fx" is an unknown word
         {"oL x[/10]", "k-1"},
         {"Kx ( x[/1] )", "k-1"},
         {"oL ( x[5] )", "k1 x+1|1"},
@@ -256,9 +261,9 @@ TEST(Numbers, CommaLocaleReadsTheSame) {
     EXPECT_EQ(number("1.5"), 1.5);
     EXPECT_EQ(number("1,5"), 1.0);
     MoveWords words{};
-    parseMoveTokens("oL ( x[/2.25] )", words);
+    parseCurrentGrammar("oL ( x[/2.25] )", words);
     EXPECT_EQ(words.targetX, 2.25);
-    parseMoveEarlier("oL ( x[/-0.75] )", words);
+    parseEarlierGrammar("oL ( x[/-0.75] )", words);
     EXPECT_EQ(words.targetX, -0.75);
     std::setlocale(LC_NUMERIC, "C");
 }

@@ -26,7 +26,8 @@ std::ostream& operator<<(std::ostream& out, const Read& read) {
 }
 
 // A reader over `bytes` in memory, read in blocks of `blockSize` (0: the
-// reader's own size).
+// reader's own size). A smaller capacity than the reader chose reads the same
+// block in smaller pieces, so that lines straddle blocks.
 struct MemoryReader {
     std::string copy;
     std::FILE* file;
@@ -34,7 +35,8 @@ struct MemoryReader {
     MemoryReader(const std::string& bytes, std::size_t blockSize = 0) : copy(bytes) {
         file = copy.empty() ? std::tmpfile() : fmemopen(copy.data(), copy.size(), "rb");
         EXPECT_NE(file, nullptr);
-        openRecordReader(reader, file, blockSize);
+        openRecordReader(reader, file);
+        if (blockSize > 0 && blockSize < reader.capacity) reader.capacity = blockSize;
     }
     ~MemoryReader() {
         closeRecordReader(reader);
@@ -83,6 +85,7 @@ std::vector<LineCase> lineCases() {
         {"control-Z in mid-line", std::string("2:ab\x1a" "cd\n2:x\n"), {{2, "ab"}}},
         {"control-Z at line start", std::string("2:a\n\x1a" "2:b\n"), {{2, "a"}}},
         {"blanks around and between digits", " 3 1 :x\n\t2\t:\ty\n", {{31, "x"}, {2, "\ty"}}},
+        {"form feed is no blank before the colon", "\f2:x\n2\f:y\n2:ok\n", {{2, "ok"}}},
         {"payload keeps colons and leading blanks", "2:  a:b:c \n", {{2, "  a:b:c "}}},
         {"minus, letter and colon lines skipped", "-2:x\nA2:x\n:2:x\n2x:y\n2:ok\n", {{2, "ok"}}},
         {"line without colon skipped", "2 abc\n2:ok\n", {{2, "ok"}}},

@@ -111,7 +111,7 @@ TEST(QdxLongBody, BadCharacterInALongBodyFails) {
     const char* cursor = text.c_str();
     Element e;
     EXPECT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 0);
-    EXPECT_EQ(pofreader::exchangeLastError(), 11);
+    EXPECT_EQ(pofreader::exchangeLastError(), pofreader::kQdxErrorCharacter);
     EXPECT_STREQ(cursor, ") v a(1)");
     EXPECT_EQ(e.kind, 0);
     EXPECT_EQ(e.bodyStart, -1);
@@ -132,7 +132,7 @@ TEST(QdxTokenLimit, NamePastTheLimitFailsWithoutExhaustingMemory) {
     const char* cursor = text.c_str();
     Element e;
     EXPECT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 0);
-    EXPECT_EQ(pofreader::exchangeLastError(), 91);
+    EXPECT_EQ(pofreader::exchangeLastError(), pofreader::kQdxErrorMemory);
     EXPECT_STREQ(cursor, "(1) v b(2)");  // stopped on the character that did not fit
     cursor += 3;
     ASSERT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 1);
@@ -151,7 +151,7 @@ TEST(QdxTokenLimit, ValueAtTheLimitIsKept) {
 }
 
 // Every allocation of a run is failed in turn: each failure gives 0 with
-// error 91, releases the partial element (the sanitizer build proves no
+// kQdxErrorMemory, releases the partial element (the sanitizer build proves no
 // leak) and leaves the reader ready for the next text. A token grows again at
 // its 16th character: the second text stores that one in each way a value or
 // a bracket text can (escapes of three digits, of fewer, of a plain
@@ -181,7 +181,7 @@ TEST(QdxAllocation, EveryFailureGivesNothingAndLeaksNothing) {
             for (int call = 0; call < 2 * t.elements; ++call) {
                 if (pofreader::exchangeNextFromText(&cursor, &e) == 1) {
                     ++elements;
-                } else if (pofreader::exchangeLastError() == 91) {
+                } else if (pofreader::exchangeLastError() == pofreader::kQdxErrorMemory) {
                     ++failures;
                 } else if (*cursor == '\0') {
                     break;
@@ -206,7 +206,7 @@ TEST(QdxAllocation, EveryFailureGivesNothingAndLeaksNothing) {
 }
 
 // The node is the last allocation of this element; losing it fails the
-// element (error 91) rather than dropping the attribute.
+// element (kQdxErrorMemory) rather than dropping the attribute.
 TEST(QdxAllocation, AttributeNodeThatCannotBeAllocated) {
     const char* const text = "o x ( a[1] )";
     const char* cursor = text;
@@ -218,7 +218,7 @@ TEST(QdxAllocation, AttributeNodeThatCannotBeAllocated) {
     cursor = text;
     pofreader::memInjectFailure(allocations);
     EXPECT_EQ(pofreader::exchangeNextFromText(&cursor, &e), 0);
-    EXPECT_EQ(pofreader::exchangeLastError(), 91);
+    EXPECT_EQ(pofreader::exchangeLastError(), pofreader::kQdxErrorMemory);
     EXPECT_STREQ(cursor, " )");
     EXPECT_EQ(pofreader::memInjectFailure(0), allocations);
 }

@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(Jobs, EndToEndAllocationFailure, testing::ValuesIn(reli
                              return name;
                          });
 
-// ---- qDX: a failed growth is error 91 and ends the read ---------------------
+// ---- qDX: a failed growth is kQdxErrorMemory and ends the read -------------
 
 struct ReadElements {
     std::vector<std::string> elements;
@@ -178,7 +178,7 @@ TEST(MemoryHelpers, BlocksKeepTheirBytesComeBackZeroedAndRefuseImpossibleSizes) 
     }
 }
 
-TEST(QdxAllocationFailure, AFailedGrowthIsError91AndKeepsWhatWasRead) {
+TEST(QdxAllocationFailure, AFailedGrowthIsAMemoryErrorAndKeepsWhatWasRead) {
     testing_support::TempDir dir;  // method report lines land here
     const std::string text = "v depth( 12.5 ) o Tool [ ball  mill ] ( d[10] t[ flat ] ) {"
                              " m drill ( G81 ) v " + std::string(100, 'n') + "(" +
@@ -192,7 +192,7 @@ TEST(QdxAllocationFailure, AFailedGrowthIsError91AndKeepsWhatWasRead) {
         count = counting.made();
     }
     ASSERT_EQ(clean.elements.size(), 7u);
-    ASSERT_EQ(clean.lastError, 0);
+    ASSERT_EQ(clean.lastError, pofreader::kQdxErrorNone);
 
     for (long n = 1; n <= count; ++n) {
         SCOPED_TRACE("allocation " + std::to_string(n) + " fails");
@@ -202,7 +202,7 @@ TEST(QdxAllocationFailure, AFailedGrowthIsError91AndKeepsWhatWasRead) {
         // The read stops at the element whose allocation failed.
         ASSERT_LT(faulted.elements.size(), clean.elements.size());
         EXPECT_TRUE(std::equal(faulted.elements.begin(), faulted.elements.end(), clean.elements.begin()));
-        EXPECT_EQ(faulted.lastError, 91);
+        EXPECT_EQ(faulted.lastError, pofreader::kQdxErrorMemory);
     }
 }
 

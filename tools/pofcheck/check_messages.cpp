@@ -7,6 +7,7 @@
 
 #include "pofcheck/check_report.h"
 #include "common/limits.h"
+#include "qdx/qdx.h"
 #include "text/output_text.h"
 
 namespace pofcheck {
@@ -69,10 +70,11 @@ std::string number(long value) { return std::to_string(value); }
 
 const char* qdxErrorText(long kind) {
     switch (kind) {
-        case 1: return "the text ends inside an element";
-        case 2: return "a semicolon where a name must begin or right after an attribute name";
-        case 11: return "a character that is not allowed here";
-        case 91: return "out of memory, or a token too long";
+        case pofreader::kQdxErrorUnfinished: return "the text ends inside an element";
+        case pofreader::kQdxErrorSemicolon:
+            return "a semicolon where a name must begin or right after an attribute name";
+        case pofreader::kQdxErrorCharacter: return "a character that is not allowed here";
+        case pofreader::kQdxErrorMemory: return "out of memory, or a token too long";
         default: return "an error";
     }
 }

@@ -185,7 +185,7 @@ std::string writeAfterRun(const HostOptions& options, const JobRecorder& job, in
     }
     if (!options.summary && page == nullptr) return "";
     const JobSummary summary = summarize(job, result, methodsAppended(kMethodReport, reportBefore));
-    if (options.summary) emit(options.format == OutputFormat::Text ? summaryText(summary) : summaryJson(summary));
+    if (options.summary) (options.format == OutputFormat::Text ? writeSummaryText : writeSummaryJson)(summary, emit);
     if (page == nullptr) return "";
     std::string title;
     for (const std::string& argument : options.cycleArguments) title += (title.empty() ? "" : " ") + argument;

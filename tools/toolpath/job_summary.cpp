@@ -81,7 +81,7 @@ void JobRecorder::receive(char function, int key, const SignalRecord* record) {
     const std::string name = fieldText(record->body.nameValue.name, PFR_SIGNAL_NAME_SIZE);
     const std::string value = fieldText(record->body.nameValue.value, PFR_SIGNAL_VALUE_SIZE);
     if (key == PFR_KEY_TRANSFORM) {
-        if (name == "workplane") workplanes_.push_back(value);
+        if (name == "workplane") workplanes_.add(value);
         follower_.transformation(name, value);
     }
     if (key == PFR_KEY_EVENT && function == 'A' && record->code == PFR_CODE_CYCLE_END) follower_.cycleEnd();
@@ -89,7 +89,9 @@ void JobRecorder::receive(char function, int key, const SignalRecord* record) {
     if (key != PFR_KEY_EVENT || function != 'A' || record->code == PFR_CODE_FRAME_VALUE) return;
     ++eventCounts_[name];
     if (keepMoves_) events_.push_back({movesBefore, name + " " + value});
-    if (record->code == PFR_CODE_CYCLE) cycles_.push_back({movesBefore, value});
+    if (record->code != PFR_CODE_CYCLE) return;
+    cycleTitles_.add(value);
+    if (keepMoves_) cycles_.push_back({movesBefore, value});
 }
 
 std::vector<std::string> reportedMethods(std::istream& appended) {
@@ -121,8 +123,8 @@ JobSummary summarize(const JobRecorder& job, int result, const std::vector<std::
     s.methods = methods;
     s.texts = job.textCount();
     s.events = job.eventCounts();
-    s.workplanes = job.workplanes();
-    for (const Marker& cycle : job.cycles()) s.cycles.push_back(cycle.text);
+    s.workplanes = &job.workplanes();
+    s.cycles = &job.cycleTitles();
     s.result = result;
     return s;
 }
@@ -135,6 +137,19 @@ std::string fixed(double value) {
     return text;
 }
 
+// The texts one after another, each written as soon as it is read back.
+void writeList(const TextSpool* items, bool json, const SummaryWriter& write) {
+    bool first = true;
+    if (json) write("[");
+    if (items != nullptr)
+        items->forEach([&](const std::string& item) {
+            write((first ? "" : json ? "," : ", ") + (json ? jsonString(item) : quoteText(item)));
+            first = false;
+        });
+    if (json) write("]");
+    else if (first) write("none");
+}
+
 std::string quotedList(const std::vector<std::string>& items, bool json) {
     std::string out;
     for (const std::string& item : items)
@@ -142,13 +157,15 @@ std::string quotedList(const std::vector<std::string>& items, bool json) {
     return json ? "[" + out + "]" : out.empty() ? "none" : out;
 }
 
+long sizeOf(const TextSpool* items) { return items != nullptr ? items->size() : 0; }
+
 const char* const kAxes[] = {"x", "y", "z"};
 
 double axisOf(const Point3& p, int i) { return i == 0 ? p.x : i == 1 ? p.y : p.z; }
 
 }  // namespace
 
-std::string summaryText(const JobSummary& s) {
+void writeSummaryText(const JobSummary& s, const SummaryWriter& write) {
     const MoveFigures& f = s.figures;
     std::string out = "summary\n";
     out += "deliveries " + std::to_string(s.deliveries) + "\n";
@@ -181,13 +198,14 @@ std::string summaryText(const JobSummary& s) {
         first = false;
     }
     out += "\n";
-    out += "workplanes " + std::to_string(s.workplanes.size()) + ": " + quotedList(s.workplanes, false) + "\n";
-    out += "cycles " + quotedList(s.cycles, false) + "\n";
-    out += "result " + std::to_string(s.result) + "\n";
-    return out;
+    write(out + "workplanes " + std::to_string(sizeOf(s.workplanes)) + ": ");
+    writeList(s.workplanes, false, write);
+    write("\ncycles ");
+    writeList(s.cycles, false, write);
+    write("\nresult " + std::to_string(s.result) + "\n");
 }
 
-std::string summaryJson(const JobSummary& s) {
+void writeSummaryJson(const JobSummary& s, const SummaryWriter& write) {
     const MoveFigures& f = s.figures;
     std::string out = "{\"summary\":{\"deliveries\":" + std::to_string(s.deliveries) + ",\"byKeyAndCode\":[";
     bool first = true;
@@ -220,8 +238,22 @@ std::string summaryJson(const JobSummary& s) {
         out += std::string(first ? "" : ",") + jsonString(name) + ":" + std::to_string(count);
         first = false;
     }
-    out += "},\"workplanes\":" + quotedList(s.workplanes, true) + ",\"cycles\":" + quotedList(s.cycles, true) +
-           ",\"result\":" + std::to_string(s.result) + "}}\n";
+    write(out + "},\"workplanes\":");
+    writeList(s.workplanes, true, write);
+    write(",\"cycles\":");
+    writeList(s.cycles, true, write);
+    write(",\"result\":" + std::to_string(s.result) + "}}\n");
+}
+
+std::string summaryText(const JobSummary& summary) {
+    std::string out;
+    writeSummaryText(summary, [&](const std::string& piece) { out += piece; });
+    return out;
+}
+
+std::string summaryJson(const JobSummary& summary) {
+    std::string out;
+    writeSummaryJson(summary, [&](const std::string& piece) { out += piece; });
     return out;
 }
 

@@ -12,7 +12,9 @@
 
 #include "text/delivery_format.h"
 #include "toolpath/toolpath.h"
+#include "toolpath/text_spool.h"
 #include "toolpath/toolpath_geometry.h"
+#include <functional>
 
 namespace pofhost {
 
@@ -59,8 +61,10 @@ public:
     long textCount() const { return textCount_; }
     long toolRecords() const { return toolRecords_; }
     const std::map<std::string, long>& eventCounts() const { return eventCounts_; }
-    const std::vector<std::string>& workplanes() const { return workplanes_; }
-    const std::vector<Marker>& cycles() const { return cycles_; }
+    // The values of "workplane" transformation records and the titles of
+    // "cycle" events, in order.
+    const TextSpool& workplanes() const { return workplanes_; }
+    const TextSpool& cycleTitles() const { return cycleTitles_; }
 
     // Kept only with `keepMoves`, else empty.
     const std::vector<Segment>& moves() const { return moves_; }
@@ -71,6 +75,7 @@ public:
     // Records of key 0 other than frame values: "cycle", "break" and so on,
     // as "name value".
     const std::vector<Marker>& events() const { return events_; }
+    const std::vector<Marker>& cycles() const { return cycles_; }
     // Every delivery that is no move, as pofhost prints it, with its
     // delivery number in `movesBefore`.
     const std::vector<Marker>& otherLines() const { return otherLines_; }
@@ -88,12 +93,11 @@ private:
     long textCount_ = 0;
     long toolRecords_ = 0;
     std::map<std::string, long> eventCounts_;
-    std::vector<std::string> workplanes_;
-    std::vector<Marker> cycles_;
+    TextSpool workplanes_, cycleTitles_;
     std::vector<Segment> moves_;
     std::vector<DrawnMove> drawn_;
     std::vector<long> moveDeliveries_;
-    std::vector<Marker> texts_, events_, otherLines_;
+    std::vector<Marker> texts_, events_, cycles_, otherLines_;
 };
 
 // The method names in what the cycle appended to its method report file
@@ -110,14 +114,20 @@ struct JobSummary {
     std::vector<std::string> methods;
     long texts = 0;
     std::map<std::string, long> events;
-    std::vector<std::string> workplanes;
-    std::vector<std::string> cycles;
+    // The job's lists, read when the summary is written: the recorder must
+    // outlive the summary.
+    const TextSpool* workplanes = nullptr;
+    const TextSpool* cycles = nullptr;
     int result = 0;
 };
 
 JobSummary summarize(const JobRecorder& job, int result, const std::vector<std::string>& methods);
 
-// The summary as text lines, or as one JSON object on one line.
+// The summary as text lines, or as one JSON object on one line, handed to
+// `write` a piece at a time; or all of it as one string.
+using SummaryWriter = std::function<void(const std::string&)>;
+void writeSummaryText(const JobSummary& summary, const SummaryWriter& write);
+void writeSummaryJson(const JobSummary& summary, const SummaryWriter& write);
 std::string summaryText(const JobSummary& summary);
 std::string summaryJson(const JobSummary& summary);
 

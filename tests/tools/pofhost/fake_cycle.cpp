@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+// A stand-in for the library: it exports the four functions as the library does.
+#define POFREADER_BUILDING
 #include "pofreader/pofreader.h"
 
 namespace {

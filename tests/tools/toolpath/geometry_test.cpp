@@ -10,6 +10,7 @@
 
 #include "tools/support/format_checks.h"
 #include "toolpath/job_summary.h"
+#include "toolpath/text_spool.h"
 #include "toolpath/toolpath_geometry.h"
 #include "toolpath/toolpath_html.h"
 
@@ -190,8 +191,8 @@ TEST(HostSummary, FiguresCountEachRecordOnceAndSkipWhatIsNotFinite) {
     EXPECT_EQ(2, (s.byKeyAndCode.at({PFR_KEY_EVENT, PFR_CODE_CYCLE})));
     EXPECT_EQ(1, (s.byKeyAndCode.at({PFR_KEY_MOVE, -1})));
     EXPECT_EQ(1, s.events.at("cycle"));
-    EXPECT_EQ((std::vector<std::string>{"Pocket"}), s.cycles);
-    EXPECT_EQ((std::vector<std::string>{"ZX"}), s.workplanes);
+    EXPECT_EQ((std::vector<std::string>{"Pocket"}), s.cycles->all());
+    EXPECT_EQ((std::vector<std::string>{"ZX"}), s.workplanes->all());
     EXPECT_EQ((std::vector<std::string>{"plunge", "lead"}), s.methods);
     EXPECT_EQ(1, s.figures.rapid);
     EXPECT_EQ(1, s.figures.feed);
@@ -209,6 +210,20 @@ TEST(HostSummary, FiguresCountEachRecordOnceAndSkipWhatIsNotFinite) {
     const JobRecorder streamed = exampleJob(false);
     EXPECT_TRUE(streamed.moves().empty() && streamed.drawn().empty() && streamed.texts().empty());
     EXPECT_EQ(summaryJson(summarize(job, 1, {})), summaryJson(summarize(streamed, 1, {})));
+}
+
+TEST(HostSummary, SpooledTextsComeBackWholeAndInOrderBetweenAdditions) {
+    TextSpool spool;
+    std::vector<std::string> added;
+    for (int i = 0; i < 300; ++i) {
+        added.push_back(i % 3 == 0 ? std::string() : std::string("a\0\nb", 4) + std::to_string(i));
+        spool.add(added.back());
+        if (i == 7 || i == 150) {
+            EXPECT_EQ(added, spool.all());  // reading back, then adding on
+        }
+    }
+    EXPECT_EQ(300, spool.size());
+    EXPECT_EQ(added, spool.all());
 }
 
 TEST(HostPage, ArraysHoldEveryMoveCompactly) {
