@@ -17,14 +17,38 @@ constexpr bool isWhitespace(int c) { return isBlank(c) || isLineEnd(c); }
 constexpr bool isDigit(int c) { return c >= '0' && c <= '9'; }
 constexpr bool isEndOfInput(int c) { return c < 0 || c == kEndOfInputMark; }
 
-// The bytes that end a run of a scanner that takes a whole run at once: one
-// look-up per byte. A terminated text's NUL ends every run.
-using StopTable = std::array<bool, 256>;
+// Every byte table of the system is built one way: a 256-entry table indexed
+// by byte value, one look-up per byte. byteTable holds each byte of
+// `members` (a NUL-terminated list) and every byte from `first` to `last`
+// (none when first > last); withBytes and withoutBytes add or take away.
+using ByteTable = std::array<bool, 256>;
+
+constexpr ByteTable withBytes(ByteTable table, const char* added) {
+    for (; *added != '\0'; ++added) table[static_cast<unsigned char>(*added)] = true;
+    return table;
+}
+
+constexpr ByteTable withoutBytes(ByteTable table, const char* removed) {
+    for (; *removed != '\0'; ++removed) table[static_cast<unsigned char>(*removed)] = false;
+    return table;
+}
+
+constexpr ByteTable byteTable(const char* members, int first = 1, int last = 0) {
+    ByteTable table = withBytes(ByteTable{}, members);
+    for (int c = first; c <= last; ++c) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}
+
+// True when `c` (a byte value, or a negative end marker) is in `table`.
+constexpr bool inTable(const ByteTable& table, int c) { return static_cast<unsigned>(c) < 256 && table[c]; }
+
+// The bytes that end a run of a scanner that takes a whole run at once. A
+// terminated text's NUL ends every run.
+using StopTable = ByteTable;
 
 constexpr StopTable stopTable(const char* stops) {
-    StopTable table{};
+    StopTable table = byteTable(stops);
     table[0] = true;
-    for (; *stops != '\0'; ++stops) table[static_cast<unsigned char>(*stops)] = true;
     return table;
 }
 

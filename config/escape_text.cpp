@@ -8,22 +8,15 @@
 #include <array>
 #include <cstdio>
 
+#include "common/char_classes.h"
 #include "config/config.h"
 
 namespace pofreader {
 
 namespace {
 
-constexpr std::array<bool, 256> makeSafeChars() {
-    std::array<bool, 256> safe{};
-    for (const char* c = " !#$%&*+,-.=@_"; *c != '\0'; ++c) safe[static_cast<unsigned char>(*c)] = true;
-    for (int c = '0'; c <= '9'; ++c) safe[c] = true;
-    for (int c = 'A'; c <= 'Z'; ++c) safe[c] = true;
-    for (int c = 'a'; c <= 'z'; ++c) safe[c] = true;
-    return safe;
-}
-
-constexpr std::array<bool, 256> kSafeChars = makeSafeChars();
+constexpr ByteTable kSafeChars =
+    withBytes(byteTable(" !#$%&*+,-.=@_", '0', '9'), "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
 constexpr std::size_t kEscapeLength = 4;  // backslash and three digits
 
 }  // namespace

@@ -39,17 +39,25 @@ void keyFileClose(std::FILE* stream) {
 ConfigNode* configLoadKeyFile(ConfigNode* list, const char* path, ConfigTag tag) {
     if (path == nullptr) return list;
 
-    // The earlier revision opens the path as given.
+    // The earlier revision opens the path as given. The current one tries the
+    // path with Windows separators first, so that a file named with
+    // backslashes still wins, then the path as written: on a system whose
+    // separator is '/', the turned path of a folder never exists.
     const char* openPath = path;
     char converted[kKeyPathSize];
+    std::FILE* stream = nullptr;
     if constexpr (!kEarlierRevision) {
         const std::size_t length = std::strlen(path);
         if (length >= sizeof converted) return list;
-        for (std::size_t i = 0; i <= length; ++i) converted[i] = path[i] == '/' ? '\\' : path[i];
-        openPath = converted;
+        bool turned = false;
+        for (std::size_t i = 0; i <= length; ++i) {
+            turned = turned || path[i] == '/';
+            converted[i] = path[i] == '/' ? '\\' : path[i];
+        }
+        stream = keyFileOpen(converted);
+        if (stream != nullptr || !turned) openPath = converted;
     }
-
-    std::FILE* stream = keyFileOpen(openPath);
+    if (stream == nullptr && openPath == path) stream = keyFileOpen(path);
     if (stream == nullptr) {
         if (diagnosticSink != nullptr)
             diagnoseText(tag < PFR_TAG_CALL ? kDiagDefaultsNotOpened : kDiagFileNotOpened, openPath);

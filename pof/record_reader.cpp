@@ -62,14 +62,8 @@ enum LineState : int { kPrefix = 0, kPayload = 1, kSkip = 2 };
 // back to readPofRecord.
 using LineStateFn = LineState (*)(RecordScan& scan);
 
-constexpr std::array<bool, 256> buildLineEnds() {
-    std::array<bool, 256> ends{};
-    ends['\r'] = true;
-    ends['\n'] = true;
-    ends[kEndOfInputMark] = true;
-    return ends;
-}
-constexpr std::array<bool, 256> kLineEnds = buildLineEnds();
+constexpr ByteTable kLineEnds = byteTable("\r\n\x1a");
+static_assert(kLineEnds[kEndOfInputMark], "control-Z ends a line as it ends the input");
 
 bool endsLine(char c) { return kLineEnds[static_cast<unsigned char>(c)]; }
 

@@ -4,55 +4,35 @@
 // only the rest. Bytes 128 to 255 belong to no class.
 #pragma once
 
-#include <array>
-
+#include "common/char_classes.h"
 #include "common/common.h"
 
 namespace pofreader {
 
-using CharClass = std::array<bool, 256>;
-
-// A class holding every character of `members` (a NUL-terminated list) and
-// every byte from `rangeFirst` to `rangeLast` (none when first > last).
-constexpr CharClass makeCharClass(const char* members, int rangeFirst = 1, int rangeLast = 0) {
-    CharClass table{};
-    for (const char* c = members; *c != '\0'; ++c) table[static_cast<unsigned char>(*c)] = true;
-    for (int c = rangeFirst; c <= rangeLast; ++c) table[c] = true;
-    return table;
-}
-
-constexpr CharClass withChars(CharClass table, const char* added) {
-    for (const char* c = added; *c != '\0'; ++c) table[static_cast<unsigned char>(*c)] = true;
-    return table;
-}
-
-constexpr CharClass withoutChars(CharClass table, const char* removed) {
-    for (const char* c = removed; *c != '\0'; ++c) table[static_cast<unsigned char>(*c)] = false;
-    return table;
-}
+// The classes are byte tables (common/char_classes.h).
+using CharClass = ByteTable;
 
 // Element names, attribute names and the bracket texts of `o` and `m`
 // elements. The earlier revision does not know the backslash here.
-inline constexpr CharClass kNameChars = makeCharClass(
+inline constexpr CharClass kNameChars = byteTable(
     kEarlierRevision ? "#$%&-0123456789@ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz"
                      : "#$%&-0123456789@ABCDEFGHIJKLMNOPQRSTUVWXYZ\\_abcdefghijklmnopqrstuvwxyz");
 
 // `v` values and attribute values: printable characters except the square
 // brackets and the back quote, and the control character 21.
-inline constexpr CharClass kValueChars = withoutChars(makeCharClass("\x15", '!', '~'), "[]`");
+inline constexpr CharClass kValueChars = withoutBytes(byteTable("\x15", '!', '~'), "[]`");
 
 // Method bodies: tab and the printable characters from space on, except the
 // parentheses and the back quote.
-inline constexpr CharClass kBodyChars = withoutChars(makeCharClass("\t", ' ', '~'), "()`");
+inline constexpr CharClass kBodyChars = withoutBytes(byteTable("\t", ' ', '~'), "()`");
 
 // Runs the text source stores in one go (the reader's fast path): a `v` name,
 // whose full stop the current revision allows, and the plain characters of a
 // `v` value, without the escape mark and the closing parenthesis.
-inline constexpr CharClass kValueNameChars = kEarlierRevision ? kNameChars : withChars(kNameChars, ".");
-inline constexpr CharClass kPlainValueChars = withoutChars(kValueChars, "\\)");
+inline constexpr CharClass kValueNameChars = kEarlierRevision ? kNameChars : withBytes(kNameChars, ".");
+inline constexpr CharClass kPlainValueChars = withoutBytes(kValueChars, "\\)");
 
-// True when `c` (a byte value, or a negative end marker) is in `table`.
-constexpr bool inClass(const CharClass& table, int c) { return static_cast<unsigned>(c) < 256 && table[c]; }
+constexpr bool inClass(const CharClass& table, int c) { return inTable(table, c); }
 
 static_assert(inClass(kNameChars, '_') && !inClass(kNameChars, '.') && !inClass(kNameChars, ' '));
 static_assert(inClass(kNameChars, '\\') != kEarlierRevision);

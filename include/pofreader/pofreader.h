@@ -1,16 +1,29 @@
 /*
  * pofreader: the quorvant POF Reading Cycle, a cycle that a host cycle system
- * loads as a shared library.
+ * loads as a shared library (libpofreader.so, or libpofreader-7.00.so for the
+ * earlier revision). pofreader(3) is the same contract as a manual page.
  *
  * This header is everything a host needs: the records shared with the library,
  * the callback types, the four exported entry points and the codes that travel
  * through them. It is valid C (C99 or later) and C++.
  *
+ * A run, in short. The host loads the library, takes the cycle's record from
+ * qvCSgetCycle, checks that it is the revision this header describes
+ * (pofreaderRevisionMatches), and calls qvCSexecCycle with the cycle's
+ * arguments ("-Sjob") and its HostCallbacks. The run reads the cycle's
+ * configuration and its POF toolpath file and delivers every record it reads,
+ * in file order, to the host's functions as a SignalRecord; it returns when the
+ * file is read. Nothing is held between runs but the static records.
+ *
  * Revisions. The library ships in two revisions: the current one (9.50) and the
  * earlier one (7.00). Their records differ only at the tail of the cycle
  * record. A host built against the earlier revision defines
  * POFREADER_REVISION_700 before including this header; everything up to and
- * including `signalOut` has the same layout in both.
+ * including `signalOut` has the same layout in both, so the version fields can
+ * be read from either library's record. The CMake targets and pkg-config
+ * files that link a revision define POFREADER_REVISION_950 or
+ * POFREADER_REVISION_700 for the host; a host built with both stops at compile
+ * time (it would read one revision's record with the other's layout).
  *
  * Layout. Every offset below is pinned at compile time. With 4-byte pointers the
  * offsets are exactly the documented ones; with 8-byte pointers the fields keep
@@ -28,17 +41,50 @@
  *
  * Threads. The library starts none and takes no lock. One run at a time per
  * process: the cycle records are static, and the readers keep module-wide
- * state, so two threads must never be inside the library at once (serialise
- * the calls of all four entry points, or keep the library on one thread). A
- * run may start a nested run only from within one of its host callbacks, on
- * the same thread, at most eight deep; each reader finishes before control
- * returns to the host, so nesting is safe where concurrency is not.
+ * state. While a run is in progress on one thread, a
+ * qvCSexecCycle from any other thread returns 0 at once, raises no event and
+ * touches no record (as a ninth nested run does); once the running thread's
+ * outermost run has returned, any thread may run. A run may start a nested run
+ * only from within one of its host callbacks, on the same thread, at most
+ * eight runs at once; each reader finishes before control returns to the
+ * host, so nesting is safe. Meanwhile qvCSgetCycle, qvCSsetSignal and
+ * qvCSgetSignal work from any thread: the first returns the constant record
+ * pointer, the other two read or write their one word whole. Every other field
+ * of a record in use by a run belongs to the running thread until it returns.
+ *
+ * Host functions return normally. A host function (and an event callback)
+ * must return to the library: leaving a run by a C++ exception, longjmp or
+ * thread cancellation leaves the toolpath file open, its block allocated and
+ * the frame taken by that thread, so no other thread's run can start. The
+ * record is the host's only channel: what a host function returns is not
+ * used, and a host cannot stop or shorten a run; a host that wants no more
+ * simply ignores the rest of the deliveries.
  */
 #ifndef POFREADER_POFREADER_H
 #define POFREADER_POFREADER_H
 
 #include <stddef.h>
 #include <stdint.h>
+
+/* --- Version ---------------------------------------------------------------- */
+
+/* The revision this header describes: 9.50, or 7.00 with
+ * POFREADER_REVISION_700. The loaded library's record carries its own in
+ * `versionMajor` and `versionMinor` (9 and 50, or 7 and 0); see
+ * pofreaderRevisionMatches below. */
+#ifdef POFREADER_REVISION_700
+#define POFREADER_VERSION_MAJOR 7
+#define POFREADER_VERSION_MINOR 0
+#define POFREADER_VERSION_STRING "7.00"
+#else
+#define POFREADER_VERSION_MAJOR 9
+#define POFREADER_VERSION_MINOR 50
+#define POFREADER_VERSION_STRING "9.50"
+#endif
+
+#if defined(POFREADER_REVISION_700) && defined(POFREADER_REVISION_950)
+#error "pofreader: this host is built for both revisions (POFREADER_REVISION_700 and POFREADER_REVISION_950): link one of pofreader::pofreader and pofreader::pofreader700, or use one of pofreader.pc and pofreader-7.00.pc"
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -89,16 +135,44 @@ typedef struct FrameMatrix {
 
 /* A phase slot: non-zero for success, 0 for failure. */
 typedef int (*PhaseFn)(CycleContext *ctx);
-/* Receives the frame's events; the result is not used. */
+/* Receives the frame's events (PFR_EVENT_*); the result is not used. */
 typedef int (*EventCallbackFn)(CycleContext *ctx, int event, void *user);
-/* A host function: receives a signal under a fixed code (the key it forwards). */
+/* A host function. `ctx` is the record of the run, `code` the signal key the
+ * record was sent on (PFR_KEY_*; the record's own code says what it holds),
+ * `user` the function's user pointer. The result is not used. */
 typedef int (*HostFn)(CycleContext *ctx, int code, SignalRecord *record, void *user);
 /* A signal handler registered on a key. */
 typedef int (*SignalHandlerFn)(CycleContext *ctx, SignalRecord *record);
 /* A signal listener attached to a key; its result is not used. */
 typedef int (*SignalListenerFn)(CycleContext *ctx, SignalRecord *record, void *user);
 
-/* The host's three callback functions, each with its user pointer. */
+/* The host's three callback functions, each with its user pointer, passed to
+ * qvCSexecCycle; the host owns the record, and it must stay valid until that
+ * call returns. Any function may be null: it is skipped. A run attaches the
+ * functions at its first signal and calls them synchronously, on the running
+ * thread, in the order the records are read; each call must return normally
+ * (see "Host functions return normally" above). Which keys reach which
+ * function, with the `code` argument each receives:
+ *
+ *   hostFnA  key 0 (code 0): events and frame values, codes 100 to 112
+ *            key 10 (code 10): named values, code 301 (transformation records)
+ *            key 31 (code 31): moves, codes 3107 to 3122
+ *            keys 11, 12, 35, 41, 42 (the code is the key)
+ *   hostFnB  key 0 (code 0), after hostFnA, with the same record
+ *            key 1 (code 1): the configuration report, codes 201, 202, 204
+ *            key 2 (code 2): text records, code 1001
+ *   hostFnC  keys 3 and 40 (the code is the key)
+ *
+ * A key reaches the host only when the running cycle registered it. The POF
+ * reading cycle registers keys 0, 2, 10, 11 and 31 and sends nothing on key
+ * 11, so its configuration report (key 1) reaches nobody and hostFnC is never
+ * called: hostFnC and the other keys serve cycles built on this record that
+ * register them. hostFnA and hostFnB receive the very same record on key 0:
+ * what hostFnA writes into it is what hostFnB reads. A host function may
+ * write into the record it receives; the library does not read it back. The
+ * record is valid only during the call: copy what is kept. A function may
+ * call qvCSexecCycle (a nested run), qvCSsetSignal, qvCSgetSignal and
+ * qvCSgetCycle. Its result is not used: 0 refuses nothing and stops nothing. */
 typedef struct HostCallbacks {
     HostFn hostFnA;
     void *hostUserA;
@@ -130,7 +204,44 @@ struct SignalEntry {
 /* --- The cycle record ---------------------------------------------------- */
 
 /* The fields both revisions share, in order. Implicit padding follows the
- * platform's natural alignment. */
+ * platform's natural alignment.
+ *
+ * What a host may do with the fields of the record from qvCSgetCycle:
+ * - Read at any time: `cycleId` (1100), `interfaceNumber` (5), the version
+ *   (`versionMajor`, `versionMinor`: 9 and 50 in the current revision, of 2
+ *   December 2008; 7 and 0 in the earlier one, of 5 August 2002; `versionYear`,
+ *   `versionMonth`, `versionDay`), `title` ("quorvant POF Reading Cycle"),
+ *   `shortName` ("pofreader", the base name of the defaults file), `parent`
+ *   (the base cycle "Grundwerk", version 5.00).
+ * - Read from within a host function or an event callback during a run:
+ *   `arguments` and `argumentCount` (copies of the positional arguments),
+ *   `sourceName` (copy of the text of -S), `flags` (PFR_FLAG_*), `mNumber`,
+ *   `pcfMode`, `isCfgSource`, and the lists `config` and `cfgEntries`, walked
+ *   through `next` and never changed. The lists, `arguments` and
+ *   `sourceName` are released at the end of the run (null afterwards); the
+ *   others keep their values until the next run's preparation.
+ * - Read from the first delivery of a run on, and after the run until the
+ *   next one: `frameMatrix`, `toolMatrix` and, in the current revision,
+ *   `referenceMatrix` of PofCycleContext (identity before the first run).
+ * - Write before a run: `eventCallback` and `eventUser`, which then receive the
+ *   preparation's events (111 and 119 with positional arguments, 121 and 129;
+ *   411 and 419 when the configuration fails); the run replaces them with its
+ *   own for its phases and leaves both null. In the current revision,
+ *   `noSourceReport`: non-zero, and the run sends no "cfgSource" signal and no
+ *   configuration report.
+ * - The signal words `signalIn` and `signalOut` are the host's: use
+ *   qvCSsetSignal and qvCSgetSignal, from any thread at any time. The library
+ *   never reads `signalIn` and never writes `signalOut`.
+ * - Everything else (the slots, `inherited`, `firstSignalPending`,
+ *   `signalRegistry`, `readerWord`, the per-run fields) belongs to the
+ *   library: a host only looks. A host that defines a cycle of its own puts it
+ *   in a record of its own, with `parent` set, `inherited` 0, the same
+ *   `interfaceNumber` and null slots where it inherits; a record that names
+ *   the POF reading cycle as its parent is laid out as PofCycleContext.
+ *
+ * A record of the earlier revision ends after `signalOut`: a host built for
+ * the current revision that writes `noSourceReport` into it writes past the
+ * record. Check the revision first (pofreaderRevisionMatches). */
 #define POFREADER_SHARED_CONTEXT_FIELDS                                        \
     CycleContext *parent;                                                      \
     int32_t inherited;                                                         \
@@ -202,6 +313,30 @@ typedef struct PofCycleContext {
 
 /* --- The signal record --------------------------------------------------- */
 
+/* Every delivery is one 784-byte SignalRecord: `code` says which form the body
+ * has, and only the fields of that form carry meaning; other bytes are left as
+ * the sender found them. The forms:
+ * - name/value (SignalNameValue): key 0 codes 100 frame value (frameCs_*,
+ *   locFrameCs_*, reference_o, trans_*, wpCs_*; the earlier revision sends
+ *   frameCs_* only), 101 "error", 102 "break", 103 "cycle", 104
+ *   "cycleEnd" (from the file, and one at the end of every run with the
+ *   cycle's title), 109 "msgFile", 112 "cfgSource" (the value is the -S
+ *   text); key 1 codes 201 "call", 202 "def", 204 "cfg"; key 10 code 301 (a
+ *   transformation record's name and value). The name is the record's
+ *   name, the value its text; both are NUL-terminated.
+ * - text: key 2 code 1001, the text record's payload, NUL-terminated.
+ * - straight move (SignalMove): key 31 codes 3107 (rapid), 3109 (rapid with a
+ *   tool axis component), 3114 (feed), 3118 (feed with a tool axis
+ *   component). A coordinate or component whose given flag is 0 holds no
+ *   meaning: it was neither in the record nor written, so read targetX only
+ *   when xGiven is 1. Coordinates not given stay where the previous move left
+ *   them.
+ * - arc (SignalArc): key 31 codes 3121, and 3122 when the axis normal to the
+ *   active workplane was given (the earlier revision: when z was given). The
+ *   direction, the targets and the third values are always written, completed
+ *   from the previous position; the earlier revision does not write thirdZ.
+ * isMoveCode tells the move codes apart. */
+
 enum {
     PFR_SIGNAL_NAME_SIZE = 256,
     PFR_SIGNAL_VALUE_SIZE = 520,
@@ -214,7 +349,7 @@ typedef struct SignalNameValue {
 } SignalNameValue;
 
 /* Straight moves (codes 3107, 3109, 3114, 3118). A value is meaningful only
- * when its given flag is 1. */
+ * when its given flag is 1; otherwise it holds no meaning. */
 typedef struct SignalMove {
     int32_t xGiven;
     int32_t yGiven;
@@ -347,18 +482,107 @@ static inline int isMoveCode(int32_t code) {
            code == PFR_CODE_FEED_AXIS || code == PFR_CODE_ARC || code == PFR_CODE_ARC_NORMAL;
 }
 
+/* --- Checking the loaded revision --------------------------------------------- */
+
+/* 1 when `cycle` (the record from qvCSgetCycle) is of the revision this header
+ * describes, else 0 (also for null). The version fields lie in the part both
+ * revisions share, so the test is safe on either library's record; a host
+ * that gets 0 must not touch the fields past `signalOut`, nor read the
+ * record's tail with this header's layout. The library itself never refuses a
+ * host of the other revision. */
+static inline int pofreaderRevisionMatches(const CycleContext *cycle) {
+    return cycle != NULL && cycle->versionMajor == POFREADER_VERSION_MAJOR &&
+           cycle->versionMinor == POFREADER_VERSION_MINOR;
+}
+
 /* --- Exported entry points ------------------------------------------------ */
 
-/* Returns the POF reading cycle's static record; never null. */
+/* qvCSgetCycle returns the POF reading cycle's static record: never null,
+ * the same pointer on every call, from any thread, also from a callback. Cast
+ * it to PofCycleContext to reach the cycle's own fields. The record lives as
+ * long as the library is loaded; nothing is allocated. */
 POFREADER_EXPORT CycleContext *qvCSgetCycle(void);
-/* Runs one cycle on `ctx` (null: the POF reading cycle); one run at a time
- * per process, nested runs only from its host callbacks. Returns 1 when the
- * cycle was prepared and its phases ran, else 0. `host` may be null. */
+
+/* qvCSexecCycle runs the cycle of `ctx` once (null: the POF reading cycle)
+ * with the `argc` arguments of `argv` (no program name before them) and
+ * delivers what it reads to `host` (null: to nobody). It returns when the run
+ * is over:
+ *   1  the cycle was prepared and its phases ran, whatever they found: a
+ *      missing parameter or toolpath file, a dropped record or a failed
+ *      information option still gives 1;
+ *   0  nothing ran: a bad argument vector (see "Argument vectors"), eight
+ *      runs already in progress, a run in progress on another thread, or a
+ *      record whose `interfaceNumber` differs from its parent's.
+ * The vector is copied; the library keeps no pointer into it, nor to `host`,
+ * after the call. Everything the run allocates (argument copies, the source
+ * name, the configuration lists, the signal registry, the toolpath file name)
+ * is released before it returns; the matrices stay in the record.
+ *
+ * The cycle's own options (the letter after "-" or "/"):
+ *   -S<name>  the source: the parameter file <name>.pcf (".pcf" added unless
+ *             the name ends in it, case ignored), "-S| stdin" reads it from
+ *             standard input, and a name ending in ".CFG" (case ignored) is a
+ *             .CFG line file read instead. With -S and no information option
+ *             the run reads the toolpath file; without -S it reads none.
+ *   -M<n>     stores the decimal number n in `mNumber`; nothing else uses it.
+ *   -PCF      PCF mode: the handlers' PCF variants run, the host receives
+ *             nothing, and "POFbypass" is not copied. -POF (the default) sets
+ *             POF mode back. After the capital P, the letters' case is ignored.
+ *   -IPC...   accepted and ignored.
+ *   -V, -?    information options that do nothing in this cycle; a run given
+ *             neither -S nor a single-letter option runs these two. An argument that begins with "?"
+ *             drops the option bits given before it and stands for -?.
+ *   -P, -A, -Y  check the section file named by the configuration value
+ *             "parameters", "algorithm" or "layers" for the language named by
+ *             "SystemLanguage"; nothing is delivered or printed.
+ *   -D        does nothing.
+ * The single letters take either case. Any information option (-V, -?, -P,
+ * -A, -Y, -D) replaces reading the toolpath. Every other argument, -S or -M
+ * without text included, is positional: kept in `arguments` for the run.
+ *
+ * Files a run reads and writes (relative names are relative to the process's
+ * current directory; no search path):
+ *   pofreader.def  the defaults file (from `shortName`), a key file; its
+ *                  entries are tagged 13 and any entry of the parameter file
+ *                  overrides them. Not read for a .CFG source.
+ *   <name>.pcf     the parameter file, a key file (name := value), tag 21.
+ *                  The current revision tries a key-file path with '/'
+ *                  turned into '\' first, then as written (so "-Ssub/job"
+ *                  reads sub/job.pcf); the earlier revision opens it as
+ *                  written. A leading '~' stands for $HOME.
+ *   <name>.CFG     a .CFG source, a line file, into `cfgEntries`.
+ *   the toolpath   the POF file named by the configuration value "toolpath"
+ *                  (".CFG" runs: "*TOOLPATH" in `config`).
+ *   section files  for -P, -A and -Y.
+ *   "POFbypass"    the file this configuration value names is copied to
+ *                  standard output before the run (not in PCF mode).
+ *   EDK.TXT        in the current directory: one line " methode = '<name>'"
+ *                  appended for each method element of a tool record; never
+ *                  read or truncated.
+ * A file that cannot be opened is passed over silently; the run goes on with
+ * what it has. Nothing else is written.
+ *
+ * Events go to `ctx->eventCallback`, if the host set one, during the
+ * preparation only (see the record's fields). From a host function: a nested
+ * run on any record (at most eight runs at once; a ninth returns 0 and raises
+ * nothing). A nested run on the record that is delivering shares that run's
+ * registry: the host functions are attached a second time, so each of the
+ * nested run's records reaches them twice, and the nested run releases the
+ * registry and lists, so the outer run goes on and ends normally but its
+ * later records reach nobody. A nested run on a record of its own (a copy of
+ * the record taken before the run) has neither effect. */
 POFREADER_EXPORT int qvCSexecCycle(CycleContext *ctx, int argc, char *const *argv,
                                    HostCallbacks *host);
-/* Stores `value` in `signalIn` and returns the previous value. */
+
+/* qvCSsetSignal stores `value` in `signalIn` of `ctx` (null: the POF reading
+ * cycle's record) and returns the value it held before (0 on a fresh record).
+ * The library never reads the word: it is for the host and the cycles built
+ * on the record. Any thread, any time, also during a run. */
 POFREADER_EXPORT int qvCSsetSignal(CycleContext *ctx, int value);
-/* Returns `signalOut`. */
+
+/* qvCSgetSignal returns `signalOut` of `ctx` (null: the POF reading cycle's
+ * record). The library never writes the word, so for its own records it is 0
+ * unless the host stored something there. Any thread, any time. */
 POFREADER_EXPORT int qvCSgetSignal(CycleContext *ctx);
 
 /* The entry points' types, for hosts that resolve them with dlsym. */

@@ -198,15 +198,36 @@ TEST(KeyFile, BufferThatCannotGrowRefusesOnlyItsEntry) {
 
 // ---- Opening ---------------------------------------------------------------
 
-TEST(KeyFile, SeparatorsAreTurnedOnlyInTheCurrentRevision) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.file("sub"));
-    dir.write("sub/x.pcf", "slash := 1\n");
-    dir.write("sub\\x.pcf", "backslash := 1\n");
-    if constexpr (kEarlierRevision) {
-        EXPECT_EQ(load("sub/x.pcf"), (Entries{{"slash", "1"}}));
-    } else {
-        EXPECT_EQ(load("sub/x.pcf"), (Entries{{"backslash", "1"}}));
+// Which file a path with '/' opens. The current revision tries the path with
+// '\\' first (a file named so still wins), then the path as written; the
+// earlier revision opens it as written only.
+struct SeparatorCase {
+    const char* title;
+    bool withSlash;      // sub/x.pcf exists
+    bool withBackslash;  // a file named sub\x.pcf exists
+    bool absolute;       // the path names the directory in full
+    const char* current;
+    const char* earlier;
+};
+
+const SeparatorCase kSeparatorCases[] = {
+    {"both exist", true, true, false, "backslash", "slash"},
+    {"only the folder's file", true, false, false, "slash", "slash"},
+    {"only the backslash name", false, true, false, "backslash", ""},
+    {"absolute path", true, false, true, "slash", "slash"},
+    {"neither", false, false, false, "", ""},
+};
+
+TEST(KeyFile, PathsWithSeparators) {
+    for (const SeparatorCase& c : kSeparatorCases) {
+        SCOPED_TRACE(c.title);
+        TempDir dir;
+        std::filesystem::create_directory(dir.file("sub"));
+        if (c.withSlash) dir.write("sub/x.pcf", "slash := 1\n");
+        if (c.withBackslash) dir.write("sub\\x.pcf", "backslash := 1\n");
+        const std::string path = c.absolute ? dir.file("sub/x.pcf") : "sub/x.pcf";
+        const std::string expected = kEarlierRevision ? c.earlier : c.current;
+        EXPECT_EQ(load(path), expected.empty() ? Entries{} : (Entries{{expected, "1"}}));
     }
 }
 
@@ -292,16 +313,16 @@ private:
 };
 
 TEST(KeyFile, TildeExpandsHome) {
-    TempDir dir;
-    const std::string home = dir.file("home");
-    HomeSetting setting(home.c_str());
-    std::filesystem::create_directories(dir.file("home/sub"));
-    dir.write("home/sub/x.pcf", "slash := 1\n");
-    dir.write("home\\sub\\x.pcf", "backslash := 1\n");
-    if constexpr (kEarlierRevision) {
-        EXPECT_EQ(load("~/sub/x.pcf"), (Entries{{"slash", "1"}}));
-    } else {
-        EXPECT_EQ(load("~/sub/x.pcf"), (Entries{{"backslash", "1"}}));
+    for (const bool withBackslash : {true, false}) {
+        SCOPED_TRACE(withBackslash ? "both names exist" : "only the folder's file");
+        TempDir dir;
+        const std::string home = dir.file("home");
+        HomeSetting setting(home.c_str());
+        std::filesystem::create_directories(dir.file("home/sub"));
+        dir.write("home/sub/x.pcf", "slash := 1\n");
+        if (withBackslash) dir.write("home\\sub\\x.pcf", "backslash := 1\n");
+        const char* expected = !kEarlierRevision && withBackslash ? "backslash" : "slash";
+        EXPECT_EQ(load("~/sub/x.pcf"), (Entries{{expected, "1"}}));
     }
 }
 

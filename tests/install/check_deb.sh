@@ -21,7 +21,9 @@ arch=$(dpkg --print-architecture)
 deb=$dir/pofreader_9.50-1_$arch.deb
 [ -f "$deb" ] || fail "no $deb; cpack made: $(ls "$dir"/*.deb 2>/dev/null)"
 
-sed 's/BUILDTYPE/release/; s|^|usr/|' "$here/installed-files.txt" >"$work/expected-files"
+# The files of the install tree, and pofcheck-7.00's manual page, a link.
+{ sed 's/BUILDTYPE/release/; s|^|usr/|' "$here/installed-files.txt"
+  echo usr/share/man/man1/pofcheck-7.00.1.gz; } | LC_ALL=C sort >"$work/expected-files"
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./||' | LC_ALL=C sort >"$work/files"
 diff -u "$work/expected-files" "$work/files" || fail "the package's files differ from the list"
 
@@ -30,10 +32,23 @@ field() { sed -n "s/^ $1: //p" "$work/info"; }
 [ "$(field Package)" = pofreader ] || fail "Package is $(field Package)"
 [ "$(field Version)" = 9.50-1 ] || fail "Version is $(field Version)"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is $(field Architecture)"
+field Maintainer | grep -q '<[^@>]*@[^>]*\.[^>]*>' || fail "Maintainer has no mail address: $(field Maintainer)"
+! field Maintainer | grep -qi 'localhost' || fail "Maintainer is on localhost: $(field Maintainer)"
 # dpkg-shlibdeps' work: what the libraries and pofhost are linked against.
 for needed in "libc6 (>= " "libstdc++6 (>= " "libgcc-s1 (>= "; do
   field Depends | grep -qF "$needed" || fail "Depends lacks $needed: $(field Depends)"
 done
+
+# Debian's own check of the package: no error (warnings are listed).
+command -v lintian >/dev/null || fail "lintian is missing: apt-get install lintian"
+status=0
+lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || status=$?
+grep -v '^running with root privileges' "$work/lintian" || true
+[ "$status" -eq 0 ] && ! grep -q '^E: ' "$work/lintian" || fail "lintian reports errors (status $status)"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/pofreader/copyright | grep -q '^License: Expat$' ||
+  fail "the copyright file names no MIT (Expat) licence"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/pofreader/changelog.Debian.gz | gzip -dc |
+  head -n 1 | grep -q '^pofreader (9\.50-1) ' || fail "changelog.Debian.gz does not open with this version"
 
 if [ "${CI:-}" = true ] && [ "$(id -u)" -eq 0 ] &&
    ! dpkg-query -W -f='${Status}' pofreader 2>/dev/null | grep -q installed; then

@@ -412,7 +412,9 @@ const Bound kBounds[] = {
     // The current revision turns every '/' into a backslash, so a path this long can
     // never name a file here; the earlier revision opens paths as given, of
     // any length. Either way the converted-path buffer holds.
-    {"key-file path", kKeyPathSize - 1, Past::Unchanged, keyFilePath},
+    // A path longer than the current revision's buffer opens in neither form;
+    // the earlier revision has no buffer and opens it as written.
+    {"key-file path", kKeyPathSize - 1, kEarlierRevision ? Past::Unchanged : Past::Refused, keyFilePath},
     {"HOME-expanded path", kHomePathSize - 1, Past::Refused, homePath},
     {"parameter file name", kParameterNameSize - 1, Past::Refused, parameterFileName},
     {".CFG file name", kCfgNameSize - 1, Past::Refused, cfgFileName},

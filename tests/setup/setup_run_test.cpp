@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -293,6 +294,25 @@ TEST_F(SetupRun, JobWithDefaultsParameterAndPofFileReachesTheHost) {
         if (delivery.code == PFR_KEY_TEXT) texts.push_back(delivery.text());
     EXPECT_EQ(texts, std::vector<std::string>{"hello"});
     EXPECT_TRUE(framesNear(outcome.frame, translation(1, 0, 0)));
+}
+
+// A job kept in a folder of its own, named with '/' as a host on this system
+// writes it. The defaults file comes from the current directory, and names
+// inside the parameter file are relative to the current directory too.
+TEST_F(SetupRun, JobInASubFolderRuns) {
+    std::filesystem::create_directory(dir.file("sub"));
+    dir.write("sub/job.pcf", "toolpath := \"sub/part.pof\"\nframeCs_o := \"4 0 0\"\n");
+    dir.write("sub/part.pof", "2:from the folder\n");
+    for (const std::string& source : {std::string("sub/job"), dir.file("sub/job")}) {
+        SCOPED_TRACE(source);
+        const Outcome outcome = runCycle({"-S" + source});
+        EXPECT_EQ(outcome.result, 1);
+        std::vector<std::string> texts;
+        for (const Delivery& delivery : outcome.deliveries)
+            if (delivery.code == PFR_KEY_TEXT) texts.push_back(delivery.text());
+        EXPECT_EQ(texts, std::vector<std::string>{"from the folder"});
+        EXPECT_TRUE(framesNear(outcome.frame, translation(4, 0, 0)));
+    }
 }
 
 // ---- .CFG source ------------------------------------------------------------------

@@ -1,5 +1,6 @@
-/* A host that links the earlier revision's library directly, through its
- * imported target: prints the version of the cycle record it gets. */
+/* A host that links a revision's library directly, through its imported
+ * target or its pkg-config file: prints the version of the cycle record it
+ * gets and whether it is the revision the header was built for. */
 #include <stdio.h>
 
 #include <pofreader/pofreader.h>
@@ -7,6 +8,7 @@
 int main(void) {
     const CycleContext *cycle = qvCSgetCycle();
     if (cycle == NULL) return 1;
-    printf("%u.%02u\n", (unsigned)cycle->versionMajor, (unsigned)cycle->versionMinor);
+    printf("%u.%02u %s\n", (unsigned)cycle->versionMajor, (unsigned)cycle->versionMinor,
+           pofreaderRevisionMatches(cycle) ? "matches" : "differs");
     return 0;
 }
