@@ -227,7 +227,9 @@ int runHost(int argc, char** argv) {
     run.format = options.format;
     run.lines = !options.summary || options.lines;
     run.shape = shapeOf(*cycle);
-    JobRecorder job(run.shape, pictures.any());
+    JobRecorder job(run.shape, pictures.page != nullptr ? JobRecorder::Keep::Page
+                               : pictures.svg != nullptr ? JobRecorder::Keep::Moves
+                                                         : JobRecorder::Keep::Nothing);
     if (options.summary || pictures.any()) run.job = &job;
     const std::streamoff reportBefore = fileSize(kMethodReport);
     const int result = runCycle(library, cycle, options, run);

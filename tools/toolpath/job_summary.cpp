@@ -46,6 +46,7 @@ void JobRecorder::receiveMove(char function, const SignalRecord& record) {
     figures_.add(move, drawn);
     if (!keepMoves_) return;
     moves_.push_back(move);
+    if (!keepPage_) return;
     drawn_.push_back(drawn);
     moveDeliveries_.push_back(deliveries_);
 }
@@ -57,7 +58,7 @@ void JobRecorder::receive(char function, int key, const SignalRecord* record) {
     // The page lists every delivery as the host prints it; the moves' lines
     // it writes itself from their values.
     const bool isMove = record != nullptr && key == PFR_KEY_MOVE && isMoveCode(record->code);
-    if (keepMoves_ && !isMove)
+    if (keepPage_ && !isMove)
         otherLines_.push_back({static_cast<std::size_t>(deliveries_),
                                record != nullptr ? formatDelivery(OutputFormat::Text, function, key, *record, shape_)
                                                  : std::string("fn") + function + " key=" + std::to_string(key) +
@@ -71,7 +72,7 @@ void JobRecorder::receive(char function, int key, const SignalRecord* record) {
         return;
     case BodyForm::Text:
         ++textCount_;
-        if (keepMoves_) texts_.push_back({movesBefore, fieldText(record->body.text, PFR_SIGNAL_TEXT_SIZE)});
+        if (keepPage_) texts_.push_back({movesBefore, fieldText(record->body.text, PFR_SIGNAL_TEXT_SIZE)});
         return;
     case BodyForm::NameValue:
         break;
@@ -88,10 +89,10 @@ void JobRecorder::receive(char function, int key, const SignalRecord* record) {
     // Key 0 reaches functions A and B alike: one record, counted at A.
     if (key != PFR_KEY_EVENT || function != 'A' || record->code == PFR_CODE_FRAME_VALUE) return;
     ++eventCounts_[name];
-    if (keepMoves_) events_.push_back({movesBefore, name + " " + value});
+    if (keepPage_) events_.push_back({movesBefore, name + " " + value});
     if (record->code != PFR_CODE_CYCLE) return;
     cycleTitles_.add(value);
-    if (keepMoves_) cycles_.push_back({movesBefore, value});
+    if (keepPage_) cycles_.push_back({movesBefore, value});
 }
 
 std::vector<std::string> reportedMethods(std::istream& appended) {

@@ -160,8 +160,8 @@ TEST(HostSpace, PercentilesTakeTheNearestRank) {
 }
 
 // A small job as a host receives it: key 0 at A and at B, text at B.
-JobRecorder exampleJob(bool keepMoves = true) {
-    JobRecorder job(RecordShape{true, true}, keepMoves);
+JobRecorder exampleJob(JobRecorder::Keep keep = JobRecorder::Keep::Page) {
+    JobRecorder job(RecordShape{true, true}, keep);
     const SignalRecord cycle = named(PFR_CODE_CYCLE, "cycle", "Pocket");
     SignalRecord text{};
     text.code = PFR_CODE_TEXT;
@@ -207,9 +207,14 @@ TEST(HostSummary, FiguresCountEachRecordOnceAndSkipWhatIsNotFinite) {
     EXPECT_TRUE(host_tests::isJsonValue(summaryJson(s), &why)) << why;
     EXPECT_NE(std::string::npos, summaryText(s).find("moves not finite (skipped) 1\n"));
     // Without the pictures nothing is kept per move, and the figures are the same.
-    const JobRecorder streamed = exampleJob(false);
+    const JobRecorder streamed = exampleJob(JobRecorder::Keep::Nothing);
     EXPECT_TRUE(streamed.moves().empty() && streamed.drawn().empty() && streamed.texts().empty());
     EXPECT_EQ(summaryJson(summarize(job, 1, {})), summaryJson(summarize(streamed, 1, {})));
+    // The flat picture needs the moves alone, not the page's lines and markers.
+    const JobRecorder flat = exampleJob(JobRecorder::Keep::Moves);
+    EXPECT_EQ(4u, flat.moves().size());
+    EXPECT_TRUE(flat.drawn().empty() && flat.moveDeliveries().empty() && flat.otherLines().empty() &&
+                flat.texts().empty() && flat.events().empty() && flat.cycles().empty());
 }
 
 TEST(HostSummary, SpooledTextsComeBackWholeAndInOrderBetweenAdditions) {
