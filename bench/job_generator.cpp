@@ -4,6 +4,7 @@
 #include "job_generator.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 
 namespace pofbench {
@@ -192,6 +193,200 @@ struct Job {
     }
 };
 
+
+// The realistic mix. Coordinates are written with three decimals, and every
+// arc's start, end and centre lie on that grid with the ends along the axes
+// through the centre, so the written centre is exactly as far from both ends
+// and a reader takes each arc as a circle, never as a chord.
+class Plate {
+public:
+    Plate(Job& job, const JobSize& size) : job_(job), size_(size) {}
+
+    void write() {
+        for (long part = 0; !full(); ++part) {
+            ox_ = kPitchX * static_cast<double>(part % kColumns);
+            oy_ = kPitchY * static_cast<double>(part / kColumns);
+            pocket(part);
+            surface(part);
+            edge(part);
+        }
+        if (job_.inCycle) closeCycle();
+    }
+
+private:
+    static constexpr int kColumns = 6;
+    static constexpr double kPitchX = 260, kPitchY = 200;
+    static constexpr double kSafe = 5, kClear = 50;
+
+    Job& job_;
+    const JobSize& size_;
+    double ox_ = 0, oy_ = 0;
+    const char* title_ = "";
+
+    bool full() const { return job_.done(size_); }
+
+    [[gnu::format(printf, 2, 3)]] void record(const char* format, ...) {
+        char text[320];
+        va_list args;
+        va_start(args, format);
+        const int n = std::vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+        job_.line(text, n);
+    }
+
+    void openCycle(const char* title, long part, const char* tool, unsigned d) {
+        job_.cycle = part + 1;
+        job_.inCycle = true;
+        title_ = title;
+        record("0:cycle(%s %ld)\n", title, part + 1);
+        ++job_.stats.events;
+        record("0:frameCs_o(%.3f %.3f 0.000)\n", ox_, oy_);
+        ++job_.stats.events;
+        record("2:%s, part %ld, %s D%u\n", title, part + 1, tool, d);
+        ++job_.stats.texts;
+        record("11:o Tool [ %s ] ( d[%u] r[%u] l[60] t[ HSS ] ) { v spindle(12000) v feed(800) } "
+               "m plunge(G1 F200)\n", tool, d, d / 2);
+        ++job_.stats.tools;
+    }
+
+    void closeCycle() {
+        record("0:cycleEnd(%s %ld)\n", title_, job_.cycle);
+        ++job_.stats.events;
+        job_.inCycle = false;
+    }
+
+    void transform(const char* text) {
+        record("10:%s\n", text);
+        ++job_.stats.transforms;
+    }
+
+    // Every move goes through here, so that the job stops at its bound.
+    [[gnu::format(printf, 2, 3)]] void move(const char* format, ...) {
+        if (full()) return;
+        char text[320];
+        va_list args;
+        va_start(args, format);
+        const int n = std::vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+        job_.line(text, n);
+        ++(text[4] == 'A' ? job_.stats.arcs : job_.stats.straight);
+    }
+    void rapid(double x, double y, double z) { move("31:oM ( x[/%.3f] y[/%.3f] z[/%.3f] )\n", x, y, z); }
+    void rapidZ(double z) { move("31:oM ( z[/%.3f] )\n", z); }
+    void feedXY(double x, double y) { move("31:oL ( x[/%.3f] y[/%.3f] )\n", x, y); }
+    void feedZ(double z) { move("31:oL ( z[/%.3f] )\n", z); }
+    // A quarter turn in XY, "+" counter-clockwise seen from above.
+    void arcXY(char turn, double x, double y, double cx, double cy) {
+        move("31:oA ( o[%c] x[/%.3f/%.3f] y[/%.3f/%.3f] )\n", turn, x, cx, y, cy);
+    }
+
+    // Cleared from the middle outwards in each layer: a zig-zag along x over
+    // the inner rectangle, then rings offset by the stepover whose corner
+    // radius grows by it, the last one on the pocket's wall.
+    void pocket(long part) {
+        openCycle("Pocket", part, "flat end mill", 10);
+        transform("workplane(XY)");
+        transform("tr(workplane)");
+        transform("feed(800)");
+        const double px = ox_ + 60, py = oy_ + 90;
+        const double halfX = 50, halfY = 35 + 5 * static_cast<double>(job_.random.below(3));
+        const double step = 1.25, wall = 10;
+        const int rings = 7;                      // corner radius from 1.25 to 10
+        const double innerX = halfX - rings * step, innerY = halfY - rings * step;
+        const int layers = 40;
+        for (int layer = 1; layer <= layers && !full(); ++layer) {
+            const double z = -0.5 * layer;
+            rapidZ(kSafe);
+            rapid(px - innerX, py - innerY, kSafe);
+            feedZ(z);
+            const int rows = static_cast<int>(std::lround(2 * innerY / step));
+            for (int row = 0; row <= rows && !full(); ++row) {
+                const double y = py - innerY + step * row;
+                if (row > 0) feedXY(row % 2 == 1 ? px + innerX : px - innerX, y);
+                feedXY(row % 2 == 0 ? px + innerX : px - innerX, y);
+            }
+            for (int ring = 0; ring <= rings && !full(); ++ring) {
+                const double a = innerX + step * ring, b = innerY + step * ring;
+                const double r = wall - step * (rings - ring);
+                feedXY(px + a, py - b + r);
+                feedXY(px + a, py + b - r);
+                arcXY('+', px + a - r, py + b, px + a - r, py + b - r);
+                feedXY(px - a + r, py + b);
+                arcXY('+', px - a, py + b - r, px - a + r, py + b - r);
+                feedXY(px - a, py - b + r);
+                arcXY('+', px - a + r, py - b, px - a + r, py - b + r);
+                feedXY(px + a - r, py - b);
+                arcXY('+', px + a, py - b + r, px + a - r, py - b + r);
+            }
+        }
+        rapidZ(kClear);
+        closeCycle();
+    }
+
+    // A ridge along y whose height swells and dips: z and its normal at
+    // (sx, sy) of the surface's own 100 x 160 mm.
+    struct SurfacePoint {
+        double z, u, v, w;
+    };
+    static SurfacePoint ridge(double sx, double sy, double height) {
+        constexpr double kPi = 3.14159265358979323846;
+        const double along = std::sin(kPi * sx / 100), swell = 1 - 0.3 * std::cos(2 * kPi * sy / 160);
+        const double dzdx = height * kPi / 100 * std::cos(kPi * sx / 100) * swell;
+        const double dzdy = height * along * 0.3 * 2 * kPi / 160 * std::sin(2 * kPi * sy / 160);
+        const double length = std::sqrt(dzdx * dzdx + dzdy * dzdy + 1);
+        return {-35 + height * along * swell, -dzdx / length, -dzdy / length, 1 / length};
+    }
+
+    // Five-axis finishing in a zig-zag along x with the tool tip on the
+    // surface and the tool axis along its normal.
+    void surface(long part) {
+        if (full()) return;
+        openCycle("Finishing", part, "ball mill", 6);
+        transform("feed(1500)");
+        const double sx0 = ox_ + 130, sy0 = oy_ + 10;
+        const double height = 15 + static_cast<double>(job_.random.below(11));
+        const int columns = 125, lines = 161;       // 0.8 mm along x, 1 mm across
+        for (int line = 0; line < lines && !full(); ++line) {
+            const double sy = line;
+            for (int column = 0; column <= columns && !full(); ++column) {
+                const int c = line % 2 == 0 ? column : columns - column;
+                const double sx = 0.8 * c;
+                const SurfacePoint p = ridge(sx, sy, height);
+                if (line == 0 && column == 0) {
+                    rapid(sx0 + sx, sy0 + sy, p.z + kSafe);
+                }
+                move("31:oL ( x[/%.3f] y[/%.3f] z[/%.3f] u[/%.7f] v[/%.7f] w[/%.7f] )\n",
+                     sx0 + sx, sy0 + sy, p.z, p.u, p.v, p.w);
+            }
+        }
+        move("31:oM ( z[/%.3f] u[/0] v[/0] w[/1] )\n", kClear);
+        closeCycle();
+    }
+
+    // The block's left edge rounded in quarter circles in ZX, stepping along
+    // y between them: "+" turns from +z towards +x.
+    void edge(long part) {
+        if (full()) return;
+        openCycle("Contour", part, "ball mill", 6);
+        transform("workplane(ZX)");
+        transform("tr(workplane)");
+        const double radius = 6, cx = ox_ + radius, cz = -radius;
+        rapid(cx, oy_, kSafe);
+        feedZ(0);
+        bool onTop = true;
+        for (int step = 0; step <= 360 && !full(); ++step) {
+            if (step > 0) {
+                feedXY(onTop ? cx : ox_, oy_ + 0.5 * step);
+            }
+            if (onTop) move("31:oA ( o[-] x[/%.3f/%.3f] z[/%.3f/%.3f] )\n", ox_, cx, cz, cz);
+            else move("31:oA ( o[+] x[/%.3f/%.3f] z[/%.3f/%.3f] )\n", cx, cx, 0.0, cz);
+            onTop = !onTop;
+        }
+        rapidZ(kClear);
+        closeCycle();
+    }
+};
+
 }  // namespace
 
 bool writeJob(const std::string& dir, const std::string& name, const JobSize& size,
@@ -203,7 +398,11 @@ bool writeJob(const std::string& dir, const std::string& name, const JobSize& si
     std::setvbuf(pof, buffer, _IOFBF, sizeof buffer);
 
     Job job(size.seed, pof);
-    while (!job.done(size)) {
+    if (size.mix == JobMix::realistic) {
+        Plate plate(job, size);
+        plate.write();
+    }
+    while (size.mix != JobMix::realistic && !job.done(size)) {
         const unsigned pick = job.random.below(1000);
         if (size.mix == JobMix::tools) {
             job.tool();
@@ -261,6 +460,7 @@ bool parseJobMix(const std::string& name, JobMix& mix) {
     if (name == "standard") mix = JobMix::standard;
     else if (name == "multiaxis") mix = JobMix::multiAxis;
     else if (name == "tools") mix = JobMix::tools;
+    else if (name == "realistic") mix = JobMix::realistic;
     else return false;
     return true;
 }
@@ -269,6 +469,7 @@ const char* jobMixName(JobMix mix) {
     switch (mix) {
         case JobMix::multiAxis: return "multiaxis";
         case JobMix::tools: return "tools";
+        case JobMix::realistic: return "realistic";
         default: return "standard";
     }
 }

@@ -18,6 +18,13 @@ enum class JobMix {
     // Tool records in qDX notation only, `moves` of them: the notation reader
     // through a whole run.
     tools,
+    // Parts on a plate, each machined as a shop would: a pocket cleared in
+    // layers (rapids between layers, a zig-zag through the middle, offset
+    // rings with true quarter arcs at the corners), a five-axis pass over a
+    // curved surface with the tool axis along its normal, and a rounded edge
+    // finished with true quarter arcs in the ZX plane. A picture of it shows
+    // parts, and every arc is a circle.
+    realistic,
 };
 
 struct JobSize {
@@ -51,7 +58,7 @@ bool writeJob(const std::string& dir, const std::string& name, const JobSize& si
 bool writeKeyFile(const std::string& path, long entries, uint64_t seed);
 bool writeLineFile(const std::string& path, long lines, uint64_t seed);
 
-// "standard", "multiaxis" or "tools"; false for any other name.
+// "standard", "multiaxis", "tools" or "realistic"; false for any other name.
 bool parseJobMix(const std::string& name, JobMix& mix);
 const char* jobMixName(JobMix mix);
 

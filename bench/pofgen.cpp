@@ -1,7 +1,7 @@
 // pofgen: writes a benchmark job, <dir>/<name>.pof and the parameter file
 // <dir>/<name>.pcf naming it.
 //
-//   pofgen [--seed S] [--mix standard|multiaxis] (--moves N | --bytes B) [--dir D] [--name job]
+//   pofgen [--seed S] [--mix standard|multiaxis|tools|realistic] (--moves N | --bytes B) [--dir D] [--name job]
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     }
     if (size.moves <= 0 && size.bytes <= 0) {
         std::fprintf(stderr,
-                     "usage: pofgen [--seed S] [--mix standard|multiaxis] (--moves N | --bytes B) "
+                     "usage: pofgen [--seed S] [--mix standard|multiaxis|tools|realistic] (--moves N | --bytes B) "
                      "[--dir D] [--name job]\n");
         return 2;
     }

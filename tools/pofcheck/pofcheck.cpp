@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "pofcheck/check_report.h"
+#include "pofcheck/delivery_lines.h"
 #include "common/common.h"
 #include "config/config.h"
 #include "pof/pof.h"
@@ -55,6 +56,7 @@ struct Options {
     std::vector<std::string> files;
     std::vector<std::string> cycleArguments;
     bool cycle = false;
+    bool lines = false;  // with a run: each delivery's POF file line, for pofhost --check
 };
 
 int usage(const std::string& message) {
@@ -107,9 +109,10 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         const std::size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
         const bool inlineValue = equals != std::string::npos;
-        if (name == "--quiet" || name == "--help" || name == "--version") {
+        if (name == "--quiet" || name == "--help" || name == "--version" || name == "--lines") {
             if (inlineValue) return error = "option " + name + " takes no value", false;
-            (name == "--quiet" ? options.quiet : name == "--help" ? options.help : options.version) = true;
+            (name == "--quiet" ? options.quiet : name == "--help" ? options.help
+                                                 : name == "--lines" ? options.lines : options.version) = true;
             continue;
         }
         if (name != "--format" && name != "--kind" && name != "--language")
@@ -123,6 +126,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
     if (options.cycle && !options.files.empty())
         return error = "give files, or the cycle's arguments (-S...), not both", false;
     if (!options.cycle && options.files.empty()) return error = "no file to check (see --help)", false;
+    if (options.lines && (!options.cycle || !options.json))
+        return error = "--lines goes with a run of the cycle and --format json", false;
     return true;
 }
 
@@ -135,6 +140,8 @@ std::string helpText() {
            "or refuses in a file, or in every file that a run with the given arguments reads.\n"
            "\n"
            "  --format text|json  compiler-style lines (the default), or JSON Lines\n"
+           "  --lines             with a run and --format json: the POF file line of\n"
+           "                      each delivery, for pofhost --html --check\n"
            "  --quiet             warnings only: no notes and no closing count\n"
            "  --kind pof|key|line|section\n"
            "                      read every FILE as this kind; by default .pcf and .def are\n"
@@ -309,17 +316,18 @@ void removeTemporary(const std::string& copy) {
 }
 
 // Returns the deliveries; `result` is what qvCSexecCycle returned.
-long runCycle(const std::vector<std::string>& arguments, int& result) {
+long runCycle(const std::vector<std::string>& arguments, int& result, pofcheck::DeliveryLines* lines = nullptr) {
     long deliveries = 0;
     HostCallbacks host{&countDelivery, &deliveries, &countDelivery, &deliveries, &countDelivery,
                        &deliveries};
+    if (lines != nullptr) host = lines->host();
     std::vector<std::string> copies = arguments;
     std::vector<char*> vector;
     for (std::string& argument : copies) vector.push_back(argument.data());
     vector.push_back(nullptr);
     result = qvCSexecCycle(qvCSgetCycle(), static_cast<int>(copies.size()), vector.data(), &host);
     std::fflush(stdout);  // the run may have copied a file to standard output, which goes nowhere
-    return deliveries;
+    return lines != nullptr ? lines->deliveries() : deliveries;
 }
 
 std::string plural(long count, const char* word) {
@@ -425,9 +433,16 @@ int runCheck(int argc, char** argv) {
     long deliveries = -1;
     bool allRead = true;
     bool refused = false;
+    std::string lineRuns;
     if (options.cycle) {
         int result = 0;
-        deliveries = runCycle(options.cycleArguments, result);
+        if (options.lines) {
+            pofcheck::DeliveryLines lines;
+            deliveries = runCycle(options.cycleArguments, result, &lines);
+            lineRuns = lines.json();
+        } else {
+            deliveries = runCycle(options.cycleArguments, result);
+        }
         sink.flush();
         refused = result == 0;
         if (refused && !sink.found("run-refused"))
@@ -439,6 +454,7 @@ int runCheck(int argc, char** argv) {
         allRead = checkFiles(options, sink);
     }
     sink.flush();
+    std::fputs(lineRuns.c_str(), out);
 
     if (!options.quiet) std::fputs(closingCount(options, sink, deliveries, refused).c_str(), out);
     if (!allRead) return kExitUsage;

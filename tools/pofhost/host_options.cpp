@@ -16,7 +16,7 @@ bool* flagOf(HostOptions& options, const std::string& name) {
 
 bool takesValue(const std::string& name) {
     return name == "--library" || name == "--format" || name == "--svg" || name == "--view" ||
-           name == "--html";
+           name == "--html" || name == "--check";
 }
 
 bool setValue(HostOptions& options, const std::string& name, const std::string& value, std::string& error) {
@@ -26,6 +26,8 @@ bool setValue(HostOptions& options, const std::string& name, const std::string& 
         options.svgFile = value;
     } else if (name == "--html") {
         options.htmlFile = value;
+    } else if (name == "--check") {
+        options.checkFile = value;
     } else if (name == "--format") {
         if (value == "text") options.format = OutputFormat::Text;
         else if (value == "json") options.format = OutputFormat::Json;
@@ -85,13 +87,17 @@ std::string helpText(const std::string& defaultLibrary) {
            "  --events           also print the events the host sees (the preparation's;\n"
            "                     the library takes the callback over for the phases)\n"
            "  --svg FILE         write a picture of the toolpath to FILE: rapid moves\n"
-           "                     dashed, feed moves solid, arcs as circular arcs when\n"
-           "                     their third values are equally far from start and end,\n"
-           "                     else as a chord marked with a circle\n"
+           "                     dashed, feed moves solid, arcs in the active workplane\n"
+           "                     (helices where the normal coordinate changes) when\n"
+           "                     their third values are equally far from start and end\n"
+           "                     in that plane, else as a chord marked with a circle\n"
            "  --view xy|zx|yz    the plane of the picture (default xy)\n"
             "  --html FILE        write a 3D view of the toolpath to FILE: one HTML file\n"
             "                     that opens offline in a browser with WebGL; orbit, step\n"
             "                     through the moves, click a move for its values\n"
+            "  --check FILE       with --html: pofcheck's JSON of the same run\n"
+            "                     (pofcheck --cycle --format json --lines ...), for each\n"
+            "                     move's file line and the findings on the page\n"
             "  --summary          print a summary of the run instead of the lines: the\n"
             "                     deliveries by key and code, moves by kind, extent,\n"
             "                     path lengths, methods, texts, events, workplanes,\n"

@@ -18,6 +18,7 @@ struct HostOptions {
     std::string svgFile;  // empty: no picture
     View view = View::XY;
     std::string htmlFile;  // empty: no 3D page
+    std::string checkFile;  // pofcheck's JSON of the same run, for the page's lines and findings
     bool summary = false;  // the summary instead of the per-delivery lines
     bool lines = false;    // with the summary: the lines too
     bool help = false;

@@ -189,7 +189,12 @@ std::string writeAfterRun(const HostOptions& options, const JobRecorder& job, in
     if (page == nullptr) return "";
     std::string title;
     for (const std::string& argument : options.cycleArguments) title += (title.empty() ? "" : " ") + argument;
-    return writeOutput(page, renderHtml(job, summary, title)) ? "" : "cannot write page " + options.htmlFile;
+    CheckedRun checked;
+    if (!options.checkFile.empty() && !readCheckedRun(options.checkFile, checked)) {
+        std::fclose(page);
+        return "cannot read " + options.checkFile;
+    }
+    return writeOutput(page, renderHtml(job, summary, title, checked)) ? "" : "cannot write page " + options.htmlFile;
 }
 
 int runHost(int argc, char** argv) {
@@ -222,7 +227,9 @@ int runHost(int argc, char** argv) {
     run.format = options.format;
     run.lines = !options.summary || options.lines;
     run.shape = shapeOf(*cycle);
-    JobRecorder job(run.shape, pictures.any());
+    JobRecorder job(run.shape, pictures.page != nullptr ? JobRecorder::Keep::Page
+                               : pictures.svg != nullptr ? JobRecorder::Keep::Moves
+                                                         : JobRecorder::Keep::Nothing);
     if (options.summary || pictures.any()) run.job = &job;
     const std::streamoff reportBefore = fileSize(kMethodReport);
     const int result = runCycle(library, cycle, options, run);

@@ -11,7 +11,7 @@ namespace pofhost {
 DrawnMove drawMove(const Segment& move) {
     DrawnMove drawn;
     if (move.nonFinite) return drawn;
-    if (move.kind == SegmentKind::Arc) drawn.arc = spaceArc(move.from, move.to, move.centre, move.direction);
+    if (move.kind == SegmentKind::Arc) drawn.arc = spaceArc(move);
     drawn.length = moveLength(move, drawn.arc);
     return drawn;
 }
@@ -38,13 +38,15 @@ void MoveFigures::add(const Segment& move, const DrawnMove& drawn) {
     }
 }
 
-void JobRecorder::receiveMove(const SignalRecord& record) {
+void JobRecorder::receiveMove(char function, const SignalRecord& record) {
     Segment move;
     if (!follower_.follow(record, move)) return;
+    move.function = function;
     const DrawnMove drawn = drawMove(move);
     figures_.add(move, drawn);
     if (!keepMoves_) return;
     moves_.push_back(move);
+    if (!keepPage_) return;
     drawn_.push_back(drawn);
     moveDeliveries_.push_back(deliveries_);
 }
@@ -53,16 +55,24 @@ void JobRecorder::receive(char function, int key, const SignalRecord* record) {
     ++deliveries_;
     ++byKeyAndCode_[{key, record != nullptr ? record->code : -1}];
     if (key == PFR_KEY_TOOL) ++toolRecords_;
+    // The page lists every delivery as the host prints it; the moves' lines
+    // it writes itself from their values.
+    const bool isMove = record != nullptr && key == PFR_KEY_MOVE && isMoveCode(record->code);
+    if (keepPage_ && !isMove)
+        otherLines_.push_back({static_cast<std::size_t>(deliveries_),
+                               record != nullptr ? formatDelivery(OutputFormat::Text, function, key, *record, shape_)
+                                                 : std::string("fn") + function + " key=" + std::to_string(key) +
+                                                       " (no record)\n"});
     if (record == nullptr) return;
     const auto movesBefore = static_cast<std::size_t>(figures_.moves);
     switch (bodyFormOf(record->code)) {
     case BodyForm::Move:
     case BodyForm::Arc:
-        if (key == PFR_KEY_MOVE) receiveMove(*record);
+        if (key == PFR_KEY_MOVE) receiveMove(function, *record);
         return;
     case BodyForm::Text:
         ++textCount_;
-        if (keepMoves_) texts_.push_back({movesBefore, fieldText(record->body.text, PFR_SIGNAL_TEXT_SIZE)});
+        if (keepPage_) texts_.push_back({movesBefore, fieldText(record->body.text, PFR_SIGNAL_TEXT_SIZE)});
         return;
     case BodyForm::NameValue:
         break;
@@ -71,14 +81,18 @@ void JobRecorder::receive(char function, int key, const SignalRecord* record) {
     }
     const std::string name = fieldText(record->body.nameValue.name, PFR_SIGNAL_NAME_SIZE);
     const std::string value = fieldText(record->body.nameValue.value, PFR_SIGNAL_VALUE_SIZE);
-    if (key == PFR_KEY_TRANSFORM && name == "workplane") workplanes_.add(value);
+    if (key == PFR_KEY_TRANSFORM) {
+        if (name == "workplane") workplanes_.add(value);
+        follower_.transformation(name, value);
+    }
+    if (key == PFR_KEY_EVENT && function == 'A' && record->code == PFR_CODE_CYCLE_END) follower_.cycleEnd();
     // Key 0 reaches functions A and B alike: one record, counted at A.
     if (key != PFR_KEY_EVENT || function != 'A' || record->code == PFR_CODE_FRAME_VALUE) return;
     ++eventCounts_[name];
-    if (keepMoves_) events_.push_back({movesBefore, name + " " + value});
+    if (keepPage_) events_.push_back({movesBefore, name + " " + value});
     if (record->code != PFR_CODE_CYCLE) return;
     cycleTitles_.add(value);
-    if (keepMoves_) cycles_.push_back({movesBefore, value});
+    if (keepPage_) cycles_.push_back({movesBefore, value});
 }
 
 std::vector<std::string> reportedMethods(std::istream& appended) {

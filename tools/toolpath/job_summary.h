@@ -45,9 +45,14 @@ DrawnMove drawMove(const Segment& move);
 
 class JobRecorder {
 public:
-    // `keepMoves`: keep every move with its delivery number and drawn shape,
-    // and every text and event with the moves before it, for the pictures.
-    JobRecorder(const RecordShape& shape, bool keepMoves) : follower_(shape.arcHasThirdZ), keepMoves_(keepMoves) {}
+    // What a run keeps beyond its figures: nothing for the lines and the
+    // summary; every move for the flat picture; for the page also each
+    // move's delivery number and drawn shape, and every other delivery (its
+    // line, and texts and events with the moves before them).
+    enum class Keep { Nothing, Moves, Page };
+    JobRecorder(const RecordShape& shape, Keep keep)
+        : shape_(shape), follower_(shape.arcHasThirdZ), keepMoves_(keep != Keep::Nothing),
+          keepPage_(keep == Keep::Page) {}
 
     // Every delivery, as the host function `function` ('A' to 'C') received
     // it under `key`; `record` may be null.
@@ -65,8 +70,9 @@ public:
     const TextSpool& workplanes() const { return workplanes_; }
     const TextSpool& cycleTitles() const { return cycleTitles_; }
 
-    // Kept only with `keepMoves`, else empty.
+    // Kept with Keep::Moves and Keep::Page, else empty.
     const std::vector<Segment>& moves() const { return moves_; }
+    // From here on kept only with Keep::Page, else empty.
     const std::vector<DrawnMove>& drawn() const { return drawn_; }
     // The sequence number of each move's delivery, counted from 1 over all deliveries.
     const std::vector<long>& moveDeliveries() const { return moveDeliveries_; }
@@ -75,12 +81,18 @@ public:
     // as "name value".
     const std::vector<Marker>& events() const { return events_; }
     const std::vector<Marker>& cycles() const { return cycles_; }
+    // Every delivery that is no move, as pofhost prints it, with its
+    // delivery number in `movesBefore`.
+    const std::vector<Marker>& otherLines() const { return otherLines_; }
+    const RecordShape& shape() const { return shape_; }
 
 private:
-    void receiveMove(const SignalRecord& record);
+    void receiveMove(char function, const SignalRecord& record);
 
+    RecordShape shape_;
     ToolpathFollower follower_;
     bool keepMoves_;
+    bool keepPage_;
     long deliveries_ = 0;
     std::map<std::pair<int, int>, long> byKeyAndCode_;
     MoveFigures figures_;
@@ -91,7 +103,7 @@ private:
     std::vector<Segment> moves_;
     std::vector<DrawnMove> drawn_;
     std::vector<long> moveDeliveries_;
-    std::vector<Marker> texts_, events_, cycles_;
+    std::vector<Marker> texts_, events_, cycles_, otherLines_;
 };
 
 // The method names in what the cycle appended to its method report file

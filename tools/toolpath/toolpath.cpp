@@ -10,6 +10,8 @@ bool ToolpathFollower::follow(const SignalRecord& record, Segment& segment) {
     segment.from = position_;
     segment.to = position_;
     segment.axis = axis_;
+    segment.workplane = activeWorkplane_;
+    segment.centreZSent = arcHasThirdZ_;
     double given[9];
     int count = 0;
     switch (record.code) {
@@ -28,6 +30,9 @@ bool ToolpathFollower::follow(const SignalRecord& record, Segment& segment) {
         if (move.vGiven) segment.axis.y = given[count++] = move.v;
         if (move.wGiven) segment.axis.z = given[count++] = move.w;
         segment.hasAxis = move.uGiven || move.vGiven || move.wGiven;
+        segment.given = static_cast<unsigned char>((move.xGiven ? 1 : 0) | (move.yGiven ? 2 : 0) |
+                                                   (move.zGiven ? 4 : 0) | (move.uGiven ? 8 : 0) |
+                                                   (move.vGiven ? 16 : 0) | (move.wGiven ? 32 : 0));
         break;
     }
     case PFR_CODE_ARC:
@@ -48,13 +53,21 @@ bool ToolpathFollower::follow(const SignalRecord& record, Segment& segment) {
         return false;
     }
     for (int i = 0; i < count; ++i) segment.nonFinite |= !std::isfinite(given[i]);
-    if (segment.nonFinite) {
-        segment.to = position_;
-        segment.axis = axis_;
-    }
+    if (segment.nonFinite) return true;
+    segment.startKnown = started_;
+    started_ = true;
     position_ = segment.to;
     axis_ = segment.axis;
     return true;
+}
+
+void ToolpathFollower::transformation(const std::string& name, const std::string& value) {
+    if (name == "tr") {
+        if (value == "workplane") activeWorkplane_ = pendingWorkplane_;
+    } else if (name == "workplane") {
+        if (value == "XY") pendingWorkplane_ = kWorkplaneXY;
+        else if (value == "ZX") pendingWorkplane_ = kWorkplaneZX;
+    }
 }
 
 }  // namespace pofhost

@@ -2,6 +2,7 @@
 // as the host received them, each from where the previous one ended.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "pofreader/pofreader.h"
@@ -24,9 +25,26 @@ struct Segment {
     bool hasAxis = false;  // the move gave u, v or w
     Point3 axis;           // the tool axis after the move
     // The record held NaN or an infinite value. Such a move is not drawn and
-    // leaves the position (and tool axis) where the previous move put them.
+    // leaves the position (and tool axis) where the previous move put them;
+    // its `to`, `axis` and `centre` hold what it delivered.
     bool nonFinite = false;
+    // Straight moves: the given flags, x y z u v w from bit 0.
+    unsigned char given = 0;
+    char function = 'A';  // the host function it reached
+    // The first move: the reader starts it from the origin, but where the
+    // tool stood before it no record says, so it has no known start.
+    bool startKnown = true;
+    // The workplane the transformation records had made active before the
+    // move: kWorkplaneXY or kWorkplaneZX.
+    int workplane = 17;
+    // False in the earlier revision, whose arcs do not carry a third z:
+    // `centre.z` is then the start's z, a stand-in and no delivered value.
+    bool centreZSent = true;
 };
+
+// The workplanes as the cycle numbers them; no record selects a third one.
+inline constexpr int kWorkplaneXY = 17;
+inline constexpr int kWorkplaneZX = 18;
 
 // An arc's third values are taken as its centre when they lie equally far
 // from its start and its end: within kArcToleranceRelative of the radius, or
@@ -36,20 +54,30 @@ inline constexpr double kArcToleranceRelative = 1e-3;
 inline constexpr double kArcToleranceAbsolute = 1e-4;
 
 // Follows the moves as the host sees them, keeping nothing but where the
-// tool is. A straight move gives only some coordinates; the others stay where
-// the previous move left them, starting from the origin as the reader does.
-// The tool axis is followed the same way, starting along z.
+// tool is and which workplane is active. A straight move gives only some
+// coordinates; the others stay where the previous move left them, starting
+// from the origin as the reader does. The tool axis is followed the same
+// way, starting along z. The workplane follows the transformation records
+// the host received before the move, as the cycle's reader follows them:
+// "workplane" with "XY" or "ZX" sets the pending plane, "tr" with
+// "workplane" activates it, and a "cycleEnd" event returns both to XY.
 class ToolpathFollower {
 public:
     explicit ToolpathFollower(bool arcHasThirdZ) : arcHasThirdZ_(arcHasThirdZ) {}
     // Takes a record of key 31: false for a code that is no move, else the
     // move in `segment`.
     bool follow(const SignalRecord& record, Segment& segment);
+    // A record of key 10, by its name and value.
+    void transformation(const std::string& name, const std::string& value);
+    // A "cycleEnd" event record.
+    void cycleEnd() { pendingWorkplane_ = activeWorkplane_ = kWorkplaneXY; }
 
 private:
     bool arcHasThirdZ_;
+    bool started_ = false;
     Point3 position_;
     Point3 axis_{0, 0, 1};
+    int pendingWorkplane_ = kWorkplaneXY, activeWorkplane_ = kWorkplaneXY;
 };
 
 // The whole toolpath kept, for the pictures that need every move at once.
@@ -60,6 +88,7 @@ public:
         Segment segment;
         if (follower_.follow(record, segment)) segments_.push_back(segment);
     }
+    ToolpathFollower& follower() { return follower_; }
     const std::vector<Segment>& segments() const { return segments_; }
 
 private:

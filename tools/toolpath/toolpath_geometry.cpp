@@ -10,82 +10,103 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 Point3 operator-(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Point3 operator+(const Point3& a, const Point3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Point3 operator*(double s, const Point3& a) { return {s * a.x, s * a.y, s * a.z}; }
 double dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Point3 cross(const Point3& a, const Point3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
 double length(const Point3& a) { return std::sqrt(dot(a, a)); }
-double component(const Point3& a, int i) { return i == 0 ? a.x : i == 1 ? a.y : a.z; }
-Point3 unitAxis(int i) { return {i == 0 ? 1.0 : 0.0, i == 1 ? 1.0 : 0.0, i == 2 ? 1.0 : 0.0}; }
 
-// The coordinate axis along which `v` has its largest part (ties: x first),
-// or its smallest (ties: z first).
-int dominantAxis(const Point3& v, bool largest) {
-    int best = 0;
-    for (int i = 1; i < 3; ++i) {
-        const double a = std::fabs(component(v, i)), b = std::fabs(component(v, best));
-        if (largest ? a > b : a <= b) best = i;
-    }
-    return best;
+}  // namespace
+
+namespace {
+
+// A point's coordinates in a workplane: the two in the plane, then the normal.
+struct PlaneCoordinates {
+    double a, b, n;
+};
+
+PlaneCoordinates inPlane(int plane, const Point3& p) {
+    if (plane == kWorkplaneZX) return {p.z, p.x, p.y};
+    return {p.x, p.y, p.z};
+}
+
+Point3 fromPlane(int plane, double a, double b, double n) {
+    if (plane == kWorkplaneZX) return {b, n, a};
+    return {a, b, n};
 }
 
 }  // namespace
 
-SpaceArc spaceArc(const Point3& start, const Point3& end, const Point3& centre, int direction) {
+SpaceArc spaceArc(const Segment& move) {
     SpaceArc arc;
-    const Point3 u = start - centre, w = end - centre;
-    const double r1 = length(u), r2 = length(w);
+    arc.plane = move.workplane == kWorkplaneZX ? kWorkplaneZX : kWorkplaneXY;
+    if (!move.startKnown) {
+        arc.rule = ArcRule::NoStart;
+        return arc;
+    }
+    const PlaneCoordinates s = inPlane(arc.plane, move.from), e = inPlane(arc.plane, move.to);
+    PlaneCoordinates c = inPlane(arc.plane, move.centre);
+    if (!move.centreZSent && arc.plane == kWorkplaneZX) {
+        // z is the plane's first coordinate: the one z where start and end
+        // are equally far from the centre, if their z differ.
+        const double span = std::max({std::fabs(s.a), std::fabs(e.a), 1.0});
+        if (!(std::fabs(s.a - e.a) > 1e-12 * span)) {
+            arc.rule = ArcRule::CentreUnknown;
+            return arc;
+        }
+        const double sb = s.b - c.b, eb = e.b - c.b;
+        c.a = (s.a * s.a - e.a * e.a + sb * sb - eb * eb) / (2 * (s.a - e.a));
+        arc.centreZPlaced = true;
+    }
+    const double r1 = std::hypot(s.a - c.a, s.b - c.b), r2 = std::hypot(e.a - c.a, e.b - c.b);
     const double radius = std::max(r1, r2);
     const double tolerance = std::max(kArcToleranceAbsolute, kArcToleranceRelative * radius);
+    arc.centre = fromPlane(arc.plane, c.a, c.b, s.n);
     if (!(radius > kArcToleranceAbsolute) || !(std::fabs(r1 - r2) <= tolerance)) return arc;
     arc.circular = true;
     arc.radius = (r1 + r2) / 2;
-
-    Point3 normal = cross(u, w);
-    // Nearly on one line: the cross product says nothing about the plane.
-    if (length(normal) <= 1e-9 * r1 * r2) {
-        const Point3 along = (1 / r1) * u;
-        const Point3 a = unitAxis(dominantAxis(along, false));
-        normal = a - dot(a, along) * along;
-    }
-    const int reference = dominantAxis(normal, true);
-    if (component(normal, reference) < 0) normal = -1.0 * normal;
-    normal = (1 / length(normal)) * normal;
-
-    double counterClockwise;
-    if (length(end - start) <= tolerance) {
-        counterClockwise = 0;
-    } else {
-        counterClockwise = std::atan2(dot(cross(u, w), normal), dot(u, w));
+    arc.rise = e.n - s.n;
+    arc.rule = arc.rise == 0 ? ArcRule::Circle : ArcRule::Helix;
+    double counterClockwise = 0;
+    if (std::hypot(e.a - s.a, e.b - s.b) > tolerance) {
+        const double ua = s.a - c.a, ub = s.b - c.b, wa = e.a - c.a, wb = e.b - c.b;
+        counterClockwise = std::atan2(ua * wb - ub * wa, ua * wa + ub * wb);
         if (counterClockwise < 0) counterClockwise += 2 * kPi;
     }
-    const bool clockwise = direction == 1;
-    arc.sweep = clockwise ? 2 * kPi - counterClockwise : counterClockwise;
-    if (!(arc.sweep > 0)) arc.sweep = 2 * kPi;
-    arc.axis = clockwise ? -1.0 * normal : normal;
+    arc.sweep = move.direction == 1 ? 2 * kPi - counterClockwise : counterClockwise;
+    if (!(arc.sweep > 0) || arc.sweep > 2 * kPi) arc.sweep = 2 * kPi;
     return arc;
 }
 
-void arcPoints(const Point3& start, const Point3& end, const Point3& centre, const SpaceArc& arc,
-               double tolerance, std::vector<Point3>& points) {
+void arcPoints(const Segment& move, const SpaceArc& arc, double tolerance, std::vector<Point3>& points) {
     // A chord of angle a strays r (1 - cos(a / 2)) from the circle.
     const double ratio = std::min(1.0, std::max(tolerance, 1e-12) / arc.radius);
     const double step = std::min(kPi / 4, 2 * std::acos(1 - ratio));
     const int count = static_cast<int>(std::min(1024.0, std::ceil(arc.sweep / step - 1e-9)));
-    const Point3 u = start - centre;
-    const Point3 v = cross(arc.axis, u);  // u turned a quarter about the axis
+    const PlaneCoordinates s = inPlane(arc.plane, move.from), c = inPlane(arc.plane, arc.centre);
+    const double ua = s.a - c.a, ub = s.b - c.b;
+    const double turn = move.direction == 1 ? -1 : 1;
     for (int i = 1; i < count; ++i) {
-        const double angle = arc.sweep * i / count;
-        points.push_back(centre + std::cos(angle) * u + std::sin(angle) * v);
+        const double angle = turn * arc.sweep * i / count;
+        const double cosine = std::cos(angle), sine = std::sin(angle);
+        points.push_back(fromPlane(arc.plane, c.a + cosine * ua - sine * ub, c.b + sine * ua + cosine * ub,
+                                   s.n + arc.rise * i / count));
     }
-    points.push_back(end);
+    points.push_back(move.to);
 }
 
 double moveLength(const Segment& segment, const SpaceArc& arc) {
-    if (segment.kind == SegmentKind::Arc && arc.circular) return arc.radius * arc.sweep;
+    if (!segment.startKnown) return 0;
+    if (segment.kind == SegmentKind::Arc && arc.circular) return std::hypot(arc.radius * arc.sweep, arc.rise);
     return length(segment.to - segment.from);
+}
+
+const char* arcRuleText(ArcRule rule) {
+    switch (rule) {
+    case ArcRule::Circle: return "circle in the workplane";
+    case ArcRule::Helix: return "helix: the arc in the workplane, the normal coordinate changing evenly";
+    case ArcRule::Chord: return "marked chord: start, end and centre make no circle in the workplane";
+    case ArcRule::NoStart: return "not drawn: the first move, its start is not known";
+    case ArcRule::CentreUnknown: return "marked chord: no centre z was sent and start and end have the same z";
+    }
+    return "";
 }
 
 void Extent::add(const Point3& p) {

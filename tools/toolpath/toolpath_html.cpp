@@ -1,6 +1,8 @@
 #include "toolpath/toolpath_html.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 
 #include "text/output_text.h"
 
@@ -81,24 +83,54 @@ std::string base64(const void* data, std::size_t size) {
     return out;
 }
 
+namespace {
+
+void addValues(PageData& page, const Segment& m, const SpaceArc& shape) {
+    if (m.kind != SegmentKind::Arc) {
+        const double values[] = {m.to.x, m.to.y, m.to.z, m.axis.x, m.axis.y, m.axis.z};
+        for (int i = 0; i < 6; ++i)
+            if (m.given & 1 << i) page.values.push_back(values[i]);
+        return;
+    }
+    for (const double v : {static_cast<double>(m.direction), m.to.x, m.to.y, m.to.z, m.centre.x, m.centre.y})
+        page.values.push_back(v);
+    if (m.centreZSent) page.values.push_back(m.centre.z);
+    if (shape.centreZPlaced) page.values.push_back(shape.centre.z);
+}
+
+}  // namespace
+
 PageData pageData(const JobRecorder& job, double tolerance) {
     PageData page;
     const std::vector<Segment>& moves = job.moves();
     const std::vector<DrawnMove>& drawn = job.drawn();
     page.forms.reserve(moves.size());
+    page.given.reserve(moves.size());
     page.points.reserve(3 * (moves.size() + 1));
-    addPoint(page.points, {});
     std::vector<double> feedHeights, allHeights;
     std::vector<Point3> arc;
     long expected = 1;  // the delivery number that needs no entry in `sequence`
+    int workplane = kWorkplaneXY;
     for (std::size_t i = 0; i < moves.size(); ++i) {
         const Segment& m = moves[i];
+        if (m.workplane != workplane) {
+            workplane = m.workplane;
+            page.workplanes.push_back(static_cast<uint32_t>(i));
+            page.workplanes.push_back(static_cast<uint32_t>(workplane));
+        }
         const long delivery = job.moveDeliveries()[i];
         if (delivery != expected) {
             page.sequence.push_back(static_cast<uint32_t>(i));
             page.sequence.push_back(static_cast<uint32_t>(delivery));
         }
         expected = delivery + 1;
+        const SpaceArc& shape = drawn[i].arc;
+        page.given.push_back(static_cast<uint8_t>((m.given & 63) | (m.function - 'A') << 6));
+        addValues(page, m, shape);
+        if (m.kind == SegmentKind::Arc)
+            page.arcs.push_back(static_cast<uint8_t>(static_cast<int>(shape.rule) |
+                                                     (shape.plane == kWorkplaneZX ? kArcZX : 0) |
+                                                     (shape.centreZPlaced ? kArcCentreZPlaced : 0)));
 
         const auto code = std::find(std::begin(kCodes), std::end(kCodes), m.code) - std::begin(kCodes);
         uint8_t form = static_cast<uint8_t>((code & 7) << kFormCodeShift);
@@ -111,13 +143,15 @@ PageData pageData(const JobRecorder& job, double tolerance) {
             addPoint(page.axes, m.axis);
         }
         if (m.kind == SegmentKind::Arc) {
-            addPoint(page.centres, m.centre);
+            addPoint(page.centres, shape.centre);
             if (m.direction == 1) form |= kFormClockwise;
         }
-        const SpaceArc& shape = drawn[i].arc;
-        if (m.kind == SegmentKind::Arc && shape.circular) {
+        if (!m.startKnown) {
+            addPoint(page.points, m.to);
+            form |= kPageStart;
+        } else if (m.kind == SegmentKind::Arc && shape.circular) {
             arc.clear();
-            arcPoints(m.from, m.to, m.centre, shape, tolerance, arc);
+            arcPoints(m, shape, tolerance, arc);
             for (const Point3& p : arc) addPoint(page.points, p);
             page.arcPoints.push_back(static_cast<uint16_t>(arc.size()));
             form |= kPageArc;
@@ -137,16 +171,49 @@ PageData pageData(const JobRecorder& job, double tolerance) {
     return page;
 }
 
-std::string renderHtml(const JobRecorder& job, const JobSummary& summary, const std::string& title) {
+bool readCheckedRun(const std::string& path, CheckedRun& checked) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    checked.given = true;
+    // pofcheck writes one JSON object per line: line runs, findings, and
+    // the closing counts; only their leading member tells them apart.
+    for (std::string line; std::getline(in, line);) {
+        if (line.compare(0, 8, "{\"lines\"") == 0) checked.lineRuns.push_back(line);
+        else if (line.compare(0, 7, "{\"file\"") == 0) checked.findings.push_back(line);
+        else if (line.compare(0, 11, "{\"warnings\"") == 0) {
+            const std::size_t at = line.find("\"deliveries\":");
+            if (at != std::string::npos) checked.deliveries = std::atol(line.c_str() + at + 13);
+        }
+    }
+    if (checked.deliveries < 0)
+        checked.error = "it holds no cycle run: write it with pofcheck --cycle --format json --lines";
+    return true;
+}
+
+std::string renderHtml(const JobRecorder& job, const JobSummary& summary, const std::string& title,
+                       const CheckedRun& checked) {
     const PageData page = pageData(job, std::max(summary.figures.extent.diagonal() * 1e-3, 1e-6));
     std::string summaryObject = summaryJson(summary);
     // {"summary":{...}}\n: the inner object.
     summaryObject = summaryObject.substr(11, summaryObject.size() - 13);
-    const std::string json = "{\"title\":" + jsonString(title) + ",\"summary\":" + summaryObject +
-                             ",\"heightRange\":[" + jsonNumber(page.heightLow) + "," +
-                             jsonNumber(page.heightHigh) + "],\"texts\":" + markersJson(job.texts()) +
-                             ",\"events\":" + markersJson(job.events()) +
-                             ",\"cycles\":" + markersJson(job.cycles()) + "}";
+    std::string checkError = checked.error;
+    if (checked.given && checkError.empty() && checked.deliveries != job.deliveries())
+        checkError = "it counted " + std::to_string(checked.deliveries) + " deliveries, this run " +
+                     std::to_string(job.deliveries()) + ": it is the check of another run";
+    std::string lineRuns = "[", findings = "[";
+    if (checked.given && checkError.empty()) {
+        for (const std::string& run : checked.lineRuns) lineRuns += (lineRuns.size() > 1 ? "," : "") + run;
+        for (const std::string& finding : checked.findings)
+            findings += (findings.size() > 1 ? "," : "") + finding;
+    }
+    const std::string json =
+        "{\"title\":" + jsonString(title) + ",\"summary\":" + summaryObject + ",\"heightRange\":[" +
+        jsonNumber(page.heightLow) + "," + jsonNumber(page.heightHigh) + "],\"texts\":" +
+        markersJson(job.texts()) + ",\"events\":" + markersJson(job.events()) +
+        ",\"cycles\":" + markersJson(job.cycles()) + ",\"lines\":" + markersJson(job.otherLines()) +
+        ",\"earlier\":" + (job.shape().arcHasThirdZ ? "false" : "true") +
+        ",\"check\":{\"given\":" + (checked.given ? "true" : "false") + ",\"error\":" + jsonString(checkError) +
+        ",\"lineRuns\":" + lineRuns + "],\"findings\":" + findings + "]}}";
     std::string html = viewerPageHead();
     html += "<script type=\"application/json\" id=\"pof-job\">" + scriptSafe(json) + "</script>\n";
     html += dataScript("pof-points", base64Of(page.points));
@@ -155,6 +222,10 @@ std::string renderHtml(const JobRecorder& job, const JobSummary& summary, const 
     html += dataScript("pof-axes", base64Of(page.axes));
     html += dataScript("pof-centres", base64Of(page.centres));
     html += dataScript("pof-sequence", base64Of(page.sequence));
+    html += dataScript("pof-given", base64Of(page.given));
+    html += dataScript("pof-arcs", base64Of(page.arcs));
+    html += dataScript("pof-values", base64Of(page.values));
+    html += dataScript("pof-workplanes", base64Of(page.workplanes));
     html += viewerPageTail();
     return html;
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "toolpath/toolpath_geometry.h"
+
 namespace pofhost {
 
 namespace {
@@ -145,46 +147,77 @@ std::string arcCommand(const Fit& fit, const Point2& to, const ArcShape& arc) {
 namespace {
 
 // A move as the picture draws it: projected, and its arc's shape in the view.
+// An arc that lies flat in the view's plane is drawn as an SVG arc; one in
+// another plane, or a helix, as the projection of its points.
 struct Drawn {
     const Segment* segment;
     Point2 from, to, centre;
-    ArcShape arc;
+    SpaceArc space;
+    ArcShape arc;                 // flat in the view
+    std::vector<Point2> through;  // else: the projected points after the start
 };
 
 struct Counts {
     int rapid = 0, feed = 0, circular = 0, chord = 0;
 };
 
+bool flatInView(const SpaceArc& arc, View view) {
+    return arc.rule == ArcRule::Circle && ((view == View::XY && arc.plane == kWorkplaneXY) ||
+                                           (view == View::ZX && arc.plane == kWorkplaneZX));
+}
+
 // The moves that can be drawn, and the bounds they and the origin span.
 std::vector<Drawn> projectMoves(const std::vector<Segment>& segments, View view, Bounds& bounds) {
     std::vector<Drawn> drawn;
+    std::vector<Point3> points;
     for (const Segment& segment : segments) {
         if (segment.nonFinite) continue;
-        Drawn d{&segment, project(view, segment.from), project(view, segment.to),
-                project(view, segment.centre), {}};
-        bounds.add(d.from);
+        Drawn d{&segment, project(view, segment.from), project(view, segment.to), {}, {}, {}, {}};
+        if (segment.startKnown) bounds.add(d.from);
         bounds.add(d.to);
         if (segment.kind == SegmentKind::Arc) {
-            d.arc = arcShape(d.from, d.to, d.centre, segment.direction);
-            if (d.arc.circular) addArcBounds(bounds, d.from, d.centre, d.arc);
+            d.space = spaceArc(segment);
+            d.centre = project(view, d.space.centre);
+            if (flatInView(d.space, view)) {
+                d.arc = arcShape(d.from, d.to, d.centre, segment.direction);
+                if (d.arc.circular) addArcBounds(bounds, d.from, d.centre, d.arc);
+            } else if (d.space.circular) {
+                points.clear();
+                arcPoints(segment, d.space, d.space.radius * 1e-3, points);
+                for (const Point3& p : points) {
+                    d.through.push_back(project(view, p));
+                    bounds.add(d.through.back());
+                }
+            }
         }
         drawn.push_back(d);
     }
     return drawn;
 }
 
-// One <path> for the move; a chord also gets its mark in `marks`.
+// One <path> for the move; a chord also gets its mark in `marks`. The first
+// move has no known start: only a cross where it ends.
 std::string movePath(const Fit& fit, const Drawn& d, Counts& counts, std::string& marks) {
+    const SegmentKind kind = d.segment->kind;
+    if (!d.segment->startKnown) {
+        ++(kind == SegmentKind::Rapid ? counts.rapid : kind == SegmentKind::Feed ? counts.feed : counts.chord);
+        return "  <path class=\"start\" d=\"M " + point(fit, d.to) + " m -5 -5 l 10 10 m 0 -10 l -10 10\"/>\n";
+    }
     std::string data = "M " + point(fit, d.from) + " ";
     const char* style = "feed";
-    if (d.segment->kind == SegmentKind::Rapid) {
+    if (kind == SegmentKind::Rapid) {
         style = "rapid";
         ++counts.rapid;
         data += "L " + point(fit, d.to);
-    } else if (d.segment->kind == SegmentKind::Feed) {
+    } else if (kind == SegmentKind::Feed) {
         ++counts.feed;
         data += "L " + point(fit, d.to);
-    } else if (d.arc.circular) {
+    } else if (d.space.circular && !d.through.empty()) {
+        style = "arc";
+        ++counts.circular;
+        for (const Point2& p : d.through) data += "L " + point(fit, p) + " ";
+        data.pop_back();
+    } else if (d.space.circular && d.arc.circular) {
         style = "arc";
         ++counts.circular;
         if (d.arc.fullCircle) {
@@ -225,6 +258,7 @@ std::string pictureHead(const Fit& fit, View view) {
            "    .arc { stroke: #2e8b3a; }\n"
            "    .chord { stroke: #c0392b; }\n"
            "    .chord-mark { fill: none; stroke: #c0392b; }\n"
+           "    .start { stroke: #000000; stroke-width: 2; }\n"
            "    .axis { stroke: #bbbbbb; stroke-width: 1; }\n"
            "    .scale { stroke: #000000; stroke-width: 2; }\n"
            "    text { font-family: sans-serif; font-size: 13px; fill: #333333; }\n"
@@ -259,7 +293,7 @@ std::string pictureFoot(const Fit& fit, View view, const Counts& counts) {
     svg += "  <text x=\"" + num(kMargin) + "\" y=\"" + num(legendY) + "\">view " + viewName(view) +
            " | rapid (dashed) " + std::to_string(counts.rapid) + " | feed " + std::to_string(counts.feed) +
            " | arc " + std::to_string(counts.circular) + " | arc as marked chord " +
-           std::to_string(counts.chord) + "</text>\n";
+           std::to_string(counts.chord) + " | x: first target (start not known)</text>\n";
     svg += "</svg>\n";
     return svg;
 }

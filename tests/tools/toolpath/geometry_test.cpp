@@ -55,74 +55,99 @@ SignalRecord named(int code, const char* name, const char* value) {
     return r;
 }
 
-TEST(HostSpace, ArcsTurnInTheirPlaneTheWayTheFlatPictureShowsThem) {
+Segment arcMove(int workplane, Point3 start, Point3 end, Point3 centre, int direction, bool thirdZ = true) {
+    Segment m;
+    m.kind = SegmentKind::Arc;
+    m.code = PFR_CODE_ARC;
+    m.from = start;
+    m.to = end;
+    m.centre = centre;
+    m.direction = direction;
+    m.workplane = workplane;
+    m.centreZSent = thirdZ;
+    return m;
+}
+
+// The in-plane distance from the centre and the normal coordinate of `p`.
+std::pair<double, double> inWorkplane(int workplane, const Point3& p, const Point3& centre) {
+    if (workplane == kWorkplaneZX) return {std::hypot(p.z - centre.z, p.x - centre.x), p.y};
+    return {std::hypot(p.x - centre.x, p.y - centre.y), p.z};
+}
+
+TEST(HostSpace, ArcsLieInTheActiveWorkplane) {
+    constexpr int XY = kWorkplaneXY, ZX = kWorkplaneZX;
     struct Case {
         const char* what;
-        Point3 start, end, centre;
-        int direction;
-        bool circular;
-        double sweep;
-        Point3 axis;
+        Segment arc;
+        ArcRule rule;
+        double sweep, length;
     };
     const Case cases[] = {
-        {"XY quarter +", {20, -10, -5}, {15, -5, -5}, {15, -10, -5}, 0, true, kPi / 2, {0, 0, 1}},
-        {"XY quarter the long way -", {20, -10, -5}, {15, -5, -5}, {15, -10, -5}, 1, true, 3 * kPi / 2, {0, 0, -1}},
-        // The ZX view has z to the right and x up: "+" turns about +y.
-        {"ZX fillet +", {30, -25, 0}, {35, -25, -5}, {30, -25, -5}, 0, true, kPi / 2, {0, 1, 0}},
-        {"ZX fillet -", {35, 25, -5}, {30, 25, 0}, {30, 25, -5}, 1, true, kPi / 2, {0, -1, 0}},
-        {"tilted plane", {1, 0, 0}, {0, 1, 1}, {0, 0, 0}, 0, false, 0, {}},  // radii 1 and sqrt 2
-        // Nearest the ZX plane, so "+" turns about +y and goes the long way round.
-        {"tilted circle", {1, 0, 0}, {0, 0.6, 0.8}, {0, 0, 0}, 0, true, 3 * kPi / 2, {0, 0.8, -0.6}},
-        // On one line with the centre: the coordinate plane through the line,
-        // XY before ZX before YZ.
-        {"half circle in XY", {1, 0, 0}, {-1, 0, 0}, {0, 0, 0}, 0, true, kPi, {0, 0, 1}},
-        {"full circle", {0, 0, 7}, {0, 0, 7}, {0, 0, 2}, 1, true, 2 * kPi, {0, -1, 0}},
-        {"ramping corner", {15, -15, 0}, {20, -10, -5}, {15, -10, -5}, 0, false, 0, {}},
-        {"no radius", {3, 3, 3}, {3, 3, 3}, {3, 3, 3}, 0, false, 0, {}},
-        {"NaN centre", {1, 0, 0}, {0, 1, 0}, {std::nan(""), 0, 0}, 0, false, 0, {}},
+        {"XY quarter +", arcMove(XY, {20, -10, -5}, {15, -5, -5}, {15, -10, -5}, 0), ArcRule::Circle, kPi / 2, 2.5 * kPi},
+        {"XY the long way -", arcMove(XY, {20, -10, -5}, {15, -5, -5}, {15, -10, -5}, 1), ArcRule::Circle, 1.5 * kPi, 7.5 * kPi},
+        // The ZX plane has z to the right and x up.
+        {"ZX fillet +", arcMove(ZX, {30, -25, 0}, {35, -25, -5}, {30, -25, -5}, 0), ArcRule::Circle, kPi / 2, 2.5 * kPi},
+        {"ZX fillet -", arcMove(ZX, {35, 25, -5}, {30, 25, 0}, {30, 25, -5}, 1), ArcRule::Circle, kPi / 2, 2.5 * kPi},
+        // Start, end and centre on one line along x: the workplane says which half circle.
+        {"half circle along x in ZX", arcMove(ZX, {0, 0, 0}, {20, 0, 0}, {10, 0, 0}, 0), ArcRule::Circle, kPi, 10 * kPi},
+        {"half circle along x in XY", arcMove(XY, {0, 0, 0}, {20, 0, 0}, {10, 0, 0}, 1), ArcRule::Circle, kPi, 10 * kPi},
+        // The ramping corner: a quarter in XY going down 5.
+        {"helix", arcMove(XY, {15, -15, 0}, {20, -10, -5}, {15, -10, -5}, 0), ArcRule::Helix, kPi / 2, std::hypot(2.5 * kPi, 5)},
+        {"full circle", arcMove(ZX, {0, 0, 7}, {0, 0, 7}, {0, 0, 2}, 1), ArcRule::Circle, 2 * kPi, 10 * kPi},
+        // A chord is as long as the straight line from start to end.
+        {"chord: radii 1 and 2", arcMove(XY, {1, 0, 0}, {0, 2, 0}, {0, 0, 0}, 0), ArcRule::Chord, 0, std::sqrt(5.0)},
+        {"chord: circular only in ZX", arcMove(XY, {30, -25, 0}, {35, -25, -5}, {30, -25, -5}, 0), ArcRule::Chord, 0, std::sqrt(50.0)},
+        {"no radius", arcMove(XY, {3, 3, 3}, {3, 3, 3}, {3, 3, 3}, 0), ArcRule::Chord, 0, 0},
+        {"NaN centre", arcMove(XY, {1, 0, 0}, {0, 1, 0}, {std::nan(""), 0, 0}, 0), ArcRule::Chord, 0, std::sqrt(2.0)},
+        // The earlier revision sends no centre z: in ZX it is placed where start and end are equally far.
+        {"7.00 fillet in ZX", arcMove(ZX, {30, -25, 0}, {35, -25, -5}, {30, -25, 0}, 0, false), ArcRule::Circle, kPi / 2, 2.5 * kPi},
+        {"7.00 ZX, no z change", arcMove(ZX, {30, 0, 0}, {40, 0, 0}, {35, 0, 0}, 0, false), ArcRule::CentreUnknown, 0, 10},
+        {"7.00 XY ignores the centre z", arcMove(XY, {10, 0, 0}, {0, 10, 0}, {0, 0, 99}, 0, false), ArcRule::Circle, kPi / 2, 5 * kPi},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const SpaceArc shape = spaceArc(c.start, c.end, c.centre, c.direction);
-        ASSERT_EQ(c.circular, shape.circular);
-        if (!c.circular) continue;
+        const SpaceArc shape = spaceArc(c.arc);
+        ASSERT_EQ(static_cast<int>(c.rule), static_cast<int>(shape.rule));
+        EXPECT_NEAR(c.length, moveLength(c.arc, shape), 1e-9);
+        if (!shape.circular) continue;
         EXPECT_NEAR(c.sweep, shape.sweep, 1e-9);
-        EXPECT_NEAR(0, distance(c.axis, shape.axis), 1e-9);
-        // Turned by the sweep about the axis, the start lands on the end.
+        // Every point on the circle in the plane, the normal coordinate running evenly.
         std::vector<Point3> points;
-        arcPoints(c.start, c.end, c.centre, shape, 1e-3, points);
-        const Point3 u = minus(c.start, c.centre);
-        const Point3 v{shape.axis.y * u.z - shape.axis.z * u.y, shape.axis.z * u.x - shape.axis.x * u.z,
-                       shape.axis.x * u.y - shape.axis.y * u.x};
-        const double c1 = std::cos(shape.sweep), s1 = std::sin(shape.sweep);
-        const Point3 turned{c.centre.x + c1 * u.x + s1 * v.x, c.centre.y + c1 * u.y + s1 * v.y,
-                            c.centre.z + c1 * u.z + s1 * v.z};
-        EXPECT_NEAR(0, distance(turned, c.end), 1e-9);
+        arcPoints(c.arc, shape, 1e-3, points);
+        ASSERT_FALSE(points.empty());
+        EXPECT_EQ(0, std::memcmp(&c.arc.to, &points.back(), sizeof c.arc.to));
+        const double startNormal = inWorkplane(shape.plane, c.arc.from, shape.centre).second;
+        const double endNormal = inWorkplane(shape.plane, c.arc.to, shape.centre).second;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const auto [radius, normal] = inWorkplane(shape.plane, points[i], shape.centre);
+            EXPECT_NEAR(shape.radius, radius, 1e-9);
+            EXPECT_NEAR(startNormal + (endNormal - startNormal) * (i + 1.0) / points.size(), normal, 1e-9);
+        }
     }
+    // "+" in ZX: from x 0 along +x round the side of positive z; "-" in XY round positive y.
+    std::vector<Point3> zx, xy;
+    arcPoints(cases[4].arc, spaceArc(cases[4].arc), 1e-3, zx);
+    arcPoints(cases[5].arc, spaceArc(cases[5].arc), 1e-3, xy);
+    EXPECT_NEAR(10, zx[zx.size() / 2 - 1].z, 1e-6);
+    EXPECT_NEAR(10, xy[xy.size() / 2 - 1].y, 1e-6);
 }
 
-TEST(HostSpace, ArcPointsStayOnTheCircleWithinTheTolerance) {
-    const Point3 start{10, 0, 0}, end{0, 10, 0}, centre{0, 0, 0};
-    for (const double tolerance : {1.0, 0.01, 1e-9}) {
-        const SpaceArc shape = spaceArc(start, end, centre, 1);  // three quarters
-        std::vector<Point3> points;
-        arcPoints(start, end, centre, shape, tolerance, points);
-        ASSERT_FALSE(points.empty());
-        EXPECT_EQ(0, std::memcmp(&end, &points.back(), sizeof end));  // exactly the target
-        EXPECT_GE(points.size(), 6u);  // at least one point per eighth of a turn
-        EXPECT_LE(points.size(), 1024u);
-        Point3 previous = start;
-        for (const Point3& p : points) {
-            EXPECT_NEAR(10, distance(p, centre), 1e-9);
-            const Point3 middle{(p.x + previous.x) / 2, (p.y + previous.y) / 2, (p.z + previous.z) / 2};
-            // No chord strays further than asked, unless the point count is at its cap.
-            EXPECT_LE(10 - distance(middle, centre),
-                      std::max(tolerance, 10 * (1 - std::cos(shape.sweep / 2048))) + 1e-12);
-            EXPECT_FALSE(p.x > 1e-9 && p.y > 1e-9);  // clockwise: round through -y, never the short way
-            previous = p;
-        }
-        EXPECT_NEAR(15 * kPi, moveLength(Segment{SegmentKind::Arc, PFR_CODE_ARC, start, end, centre, 1, false, {}, false}, shape), 1e-9);
-    }
+TEST(HostSpace, TheFirstMoveHasNoKnownStartAndTheWorkplaneFollowsItsRecords) {
+    ToolpathRecorder recorder(true);
+    recorder.record(move(PFR_CODE_RAPID, {10, 0, 5}));
+    recorder.follower().transformation("workplane", "ZX");
+    recorder.record(arc(0, {20, 0, 5}, {15, 0, 5}));  // not active yet
+    recorder.follower().transformation("tr", "workplane");
+    recorder.record(arc(0, {30, 0, 5}, {25, 0, 5}));
+    recorder.follower().cycleEnd();
+    recorder.record(arc(0, {40, 0, 5}, {35, 0, 5}));
+    const auto& s = recorder.segments();
+    ASSERT_EQ(4u, s.size());
+    EXPECT_FALSE(s[0].startKnown);
+    EXPECT_EQ(0, moveLength(s[0], {}));
+    EXPECT_EQ(ArcRule::NoStart, [] { Segment first = arcMove(kWorkplaneXY, {}, {1, 0, 0}, {0, 0, 0}, 0); first.startKnown = false; return spaceArc(first).rule; }());
+    EXPECT_EQ((std::vector<int>{kWorkplaneXY, kWorkplaneXY, kWorkplaneZX, kWorkplaneXY}),
+              (std::vector<int>{s[0].workplane, s[1].workplane, s[2].workplane, s[3].workplane}));
 }
 
 TEST(HostSpace, PercentilesTakeTheNearestRank) {
@@ -135,8 +160,8 @@ TEST(HostSpace, PercentilesTakeTheNearestRank) {
 }
 
 // A small job as a host receives it: key 0 at A and at B, text at B.
-JobRecorder exampleJob(bool keepMoves = true) {
-    JobRecorder job(RecordShape{true, true}, keepMoves);
+JobRecorder exampleJob(JobRecorder::Keep keep = JobRecorder::Keep::Page) {
+    JobRecorder job(RecordShape{true, true}, keep);
     const SignalRecord cycle = named(PFR_CODE_CYCLE, "cycle", "Pocket");
     SignalRecord text{};
     text.code = PFR_CODE_TEXT;
@@ -174,7 +199,7 @@ TEST(HostSummary, FiguresCountEachRecordOnceAndSkipWhatIsNotFinite) {
     EXPECT_EQ(1, s.figures.circularArcs);
     EXPECT_EQ(1, s.figures.nonFinite);
     EXPECT_EQ(1, s.figures.withToolAxis);
-    EXPECT_DOUBLE_EQ(std::hypot(10, 5), s.figures.rapidLength);
+    EXPECT_DOUBLE_EQ(0, s.figures.rapidLength);  // the first move, from nowhere known
     EXPECT_DOUBLE_EQ(5 * kPi + 6, s.figures.feedLength);  // a quarter of radius 10, then 6 down
     EXPECT_DOUBLE_EQ(-1, s.figures.extent.min.z);
     EXPECT_DOUBLE_EQ(10, s.figures.extent.max.y);
@@ -182,9 +207,14 @@ TEST(HostSummary, FiguresCountEachRecordOnceAndSkipWhatIsNotFinite) {
     EXPECT_TRUE(host_tests::isJsonValue(summaryJson(s), &why)) << why;
     EXPECT_NE(std::string::npos, summaryText(s).find("moves not finite (skipped) 1\n"));
     // Without the pictures nothing is kept per move, and the figures are the same.
-    const JobRecorder streamed = exampleJob(false);
+    const JobRecorder streamed = exampleJob(JobRecorder::Keep::Nothing);
     EXPECT_TRUE(streamed.moves().empty() && streamed.drawn().empty() && streamed.texts().empty());
     EXPECT_EQ(summaryJson(summarize(job, 1, {})), summaryJson(summarize(streamed, 1, {})));
+    // The flat picture needs the moves alone, not the page's lines and markers.
+    const JobRecorder flat = exampleJob(JobRecorder::Keep::Moves);
+    EXPECT_EQ(4u, flat.moves().size());
+    EXPECT_TRUE(flat.drawn().empty() && flat.moveDeliveries().empty() && flat.otherLines().empty() &&
+                flat.texts().empty() && flat.events().empty() && flat.cycles().empty());
 }
 
 TEST(HostSummary, SpooledTextsComeBackWholeAndInOrderBetweenAdditions) {
@@ -205,13 +235,13 @@ TEST(HostPage, ArraysHoldEveryMoveCompactly) {
     const JobRecorder job = exampleJob();
     const PageData page = pageData(job, 0.01);
     ASSERT_EQ(4u, page.forms.size());
-    EXPECT_EQ(kPageRapid | kFormToolAxis | 1 << kFormCodeShift, page.forms[0]);
+    EXPECT_EQ(kPageStart | kFormToolAxis | 1 << kFormCodeShift, page.forms[0]);
     EXPECT_EQ(kPageSkipped | 2 << kFormCodeShift, page.forms[1]);
     EXPECT_EQ(kPageArc | 4 << kFormCodeShift, page.forms[2]);
     EXPECT_EQ(kPageFeed | 2 << kFormCodeShift, page.forms[3]);
-    // The start, the rapid's target, the arc's points and the last target.
+    // The first target, the arc's points and the last target.
     ASSERT_EQ(1u, page.arcPoints.size());
-    EXPECT_EQ(3 * (3u + page.arcPoints[0]), page.points.size());
+    EXPECT_EQ(3 * (2u + page.arcPoints[0]), page.points.size());
     EXPECT_EQ((std::vector<float>{0, 0.6f, 0.8f}), page.axes);
     EXPECT_EQ((std::vector<float>{0, 0, 5}), page.centres);
     // Deliveries 4, 5, 6 follow on; 8 jumps.

@@ -129,11 +129,11 @@ TEST_F(ExamplePage, ThePageDrawsWhatTheSummaryCounts) {
     EXPECT_EQ(std::to_string(summaryCount(run.out, "chord")), drawn["chord"]);
     EXPECT_EQ(drawn["chord"], drawn["markers"]);
     EXPECT_EQ(std::to_string(summaryCount(run.out, "withToolAxis")), drawn["axes"]);
-    // As the example holds: the ramping corner is no circle in space, the
-    // earlier revision's first fillet neither (its centre keeps the start's z).
-    const bool earlier = pofreader::kEarlierRevision;
-    EXPECT_EQ(earlier ? "4" : "5", drawn["arc"]);
+    // Every arc of the example in its workplane: the ramping corner a helix,
+    // the fillets in ZX (in 7.00 round the centre z that makes them circles).
+    EXPECT_EQ("6", drawn["arc"]);
     EXPECT_EQ("3", drawn["axes"]);
+    EXPECT_EQ("1", drawn["draws"]);  // one frame before ready
     // The summary panel shows the summary itself.
     EXPECT_NE(std::string::npos, browser.out.find("<td>moves</td><td>18: rapid 5, feed 7, arc 6"));
 }
@@ -215,10 +215,12 @@ TEST_F(ExamplePage, ClickingTheFirstArcAndSteppingShowTheirMoves) {
          "const canvas = document.querySelector('#view canvas');"
          "for (const type of ['mousedown', 'mouseup', 'click'])"
          "  canvas.dispatchEvent(new MouseEvent(type, {clientX: x, clientY: y, bubbles: true}));",
-         {"<td>move</td><td>4 of 18</td>", "<td>code</td><td>3122 arc as marked chord</td>",
+         {"<td>move</td><td>4 of 18</td>", "<td>code</td><td>3122 arc</td>", "<td>workplane</td><td>XY (17)",
           "<td>target</td><td>20 -10 -5</td>", "<td>direction</td><td>+ (counter-clockwise)</td>",
-          pofreader::kEarlierRevision ? "<td>third (centre)</td><td>15 -10 0</td>"
+          pofreader::kEarlierRevision ? "<td>third (centre)</td><td>15 -10 z not sent</td>"
                                       : "<td>third (centre)</td><td>15 -10 -5</td>",
+          pofreader::kEarlierRevision ? "<td>centre z</td><td>not sent; not needed"
+                                      : "<td>rule</td><td>helix: the arc in the workplane",
           "<td>last text</td><td>\"Pocket 40 x 30, depth 5, flat end mill D10\"</td>",
           "<td>last cycle</td><td>\"Pocket 40x30\"</td>"}},
         {"const step = document.getElementById('step'); step.value = '13';"
@@ -229,6 +231,77 @@ TEST_F(ExamplePage, ClickingTheFirstArcAndSteppingShowTheirMoves) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
         const std::string dom = chromium(withScript(dir_.file("job.html"), c.script), "--dump-dom").out;
+        EXPECT_EQ("", readyMarker(dom)["error"]);
+        for (const std::string& expected : c.shown) EXPECT_NE(std::string::npos, dom.find(expected)) << expected;
+    }
+}
+
+// A job of its own, checked by pofcheck: exact values, a half circle in ZX,
+// short hops, a move behind another, the delivery pane and a finding.
+TEST_F(ExamplePage, RowsOfAJobTracedToItsLines) {
+    std::ofstream(dir_.file("rows.pcf")) << "toolpath := rows.pof\n";
+    std::ofstream pof(dir_.file("rows.pof"), std::ios::binary);
+    pof << "31:oM ( x[/0] y[/5] z[/0] )\n"       // move 1, line 1
+           "31:oL ( x[/1234.5678] )\n"           // 2
+           "31:oL ( x[/1234.5679] )\n"           // 3
+           "10:workplane(ZX)\n10:tr(workplane)\n"
+           "31:oA ( o[+] x[/1254.5679/1244.5679] )\n"  // 4: a half circle along x, in ZX
+           "99:not for the cycle\n"              // line 7: pofcheck's finding
+           "31:oL ( y[/-5] )\n31:oL ( x[/1234.5679] )\n";  // 5, 6: back in front of move 2
+    for (int i = 0; i < 20; ++i) pof << "31:oM ( z[/" << (i % 2 ? 0 : 0.2) << "] x[/" << 1234.6 + i * 0.1 << "] )\n";
+    pof.close();
+    const HostRun check = host_tests::runProgram(
+        POFCHECK_PATH, {"--format", "json", "--lines", "-Srows"}, dir_.path());
+    std::ofstream(dir_.file("rows.json")) << check.out;
+    const HostRun run = host({"--html", "rows.html", "--check", "rows.json", "-Srows"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    std::vector<std::string> moveLines;
+    std::istringstream printed(run.out);
+    for (std::string line; std::getline(printed, line);)
+        if (line.find(" key=31 ") != std::string::npos) moveLines.push_back(line);
+    ASSERT_EQ(26u, moveLines.size());
+    const bool earlier = pofreader::kEarlierRevision;
+    const std::string pick = "pofViewer.select(%); pofViewer.afterFrame(() => {";
+    const std::string done = "});";
+    const auto at = [](const std::string& script, int move) {
+        std::string out = script;
+        for (std::size_t p = out.find('%'); p != std::string::npos; p = out.find('%')) out.replace(p, 1, std::to_string(move));
+        return out;
+    };
+    const struct {
+        std::string what, script;
+        std::vector<std::string> shown;
+    } cases[] = {
+        {"exact values and their source", at(pick, 2) + done,
+         {"<td>target</td><td>1234.5679 5 (kept) 0 (kept)</td>", "<td>source</td><td>rows.pof:3</td>",
+          "<div class=\"move current\" data-move=\"2\">     3  " + moveLines[2] + "</div>",
+          "data-move=\"1\">     2  " + moveLines[1] + "</div>"}},
+        {"a half circle in ZX", at(pick, 3) + done,
+         {"<td>workplane</td><td>ZX (18)", earlier ? "<td>rule</td><td>marked chord: no centre z was sent"
+                                                   : "<td>rule</td><td>circle in the workplane"}},
+        {"a click in the pane selects its move",
+         at(pick, 1) + "document.querySelector('[data-move=\"3\"]').click();" + done,
+         {"<td>move</td><td>4 of 26</td>"}},
+        {"the finding at the path's position", "",
+         {"data-findings=\"1\"", "rows.pof:7: note: record type 99"}},
+        {"every short hop leaves a mark",
+         "for (const id of ['show-feed', 'show-arc', 'arrows']) { const b = document.getElementById(id);"
+         " b.checked = false; b.dispatchEvent(new Event('change')); }"
+         "pofViewer.afterFrame(() => { let bare = 0; for (let m = 6; m < 26; m++) {"
+         " const [x, y] = pofViewer.screenPointOf(m);"
+         " if (pofViewer.pixelsAround(x, y, 2).every((c) => c === 0xffffff)) bare++; }"
+         " document.body.dataset.bare = String(bare); });",
+         {"data-bare=\"0\""}},
+        {"the picked move over a nearer one",
+         "document.querySelector('[data-view=front]').click(); pofViewer.afterFrame(() => {" + at(pick, 1) +
+         " const [x, y] = pofViewer.screenPointOf(1);"
+         " document.body.dataset.picked = String(pofViewer.pixelsAround(x, y, 1).some((c) =>"
+         " (c >> 16) > 0xa0 && ((c >> 8) & 255) < 0x50 && (c & 255) > 0x30 && (c & 255) < 0xa0)); }); });",
+         {"data-picked=\"true\""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dom = chromium(withScript(dir_.file("rows.html"), c.script), "--dump-dom").out;
         EXPECT_EQ("", readyMarker(dom)["error"]);
         for (const std::string& expected : c.shown) EXPECT_NE(std::string::npos, dom.find(expected)) << expected;
     }

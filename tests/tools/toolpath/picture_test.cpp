@@ -111,13 +111,15 @@ TEST(HostPicture, OnePathPerMoveInAWellFormedPicture) {
     ToolpathRecorder recorder(true);
     recorder.record(straight(PFR_CODE_RAPID, 1, 15, 1, -15, 1, 50));
     recorder.record(straight(PFR_CODE_FEED, 0, 0, 0, 0, 1, -5));
-    recorder.record(arcTo(0, {20, -10, -5}, {15, -10, -5}));    // circular in xy only
-    recorder.record(arcTo(1, {25, -10, -10}, {20, -10, -10}));  // circular in zx only
-    recorder.record(arcTo(1, {30, -12, -11}, {0, 0, 0}));       // circular in no view
+    recorder.record(arcTo(0, {20, -10, -5}, {15, -10, -5}));    // circular in xy, the workplane
+    recorder.record(arcTo(1, {25, -10, -10}, {20, -10, -10}));  // circular in zx only: a chord
+    recorder.record(arcTo(1, {30, -12, -11}, {0, 0, 0}));       // circular in no plane
+    // Whichever the view, an arc is a circle by its workplane; the first move
+    // is only a cross where it ends.
     const struct {
         View view;
         int arcs, chords;
-    } views[] = {{View::XY, 1, 2}, {View::ZX, 1, 2}, {View::YZ, 0, 3}};
+    } views[] = {{View::XY, 1, 2}, {View::ZX, 1, 2}, {View::YZ, 1, 2}};
     for (const auto& v : views) {
         const std::string svg = renderSvg(recorder.segments(), v.view);
         std::map<std::string, int> elements;
@@ -129,7 +131,8 @@ TEST(HostPicture, OnePathPerMoveInAWellFormedPicture) {
             for (std::size_t at = svg.find(needle); at != std::string::npos; at = svg.find(needle, at + 1)) ++n;
             return n;
         };
-        EXPECT_EQ(1, count("<path class=\"rapid\""));
+        EXPECT_EQ(0, count("<path class=\"rapid\""));
+        EXPECT_EQ(1, count("<path class=\"start\""));
         EXPECT_EQ(1, count("<path class=\"feed\""));
         EXPECT_EQ(v.arcs, count("<path class=\"arc\""));
         EXPECT_EQ(v.chords, count("<path class=\"chord\""));
@@ -151,6 +154,72 @@ std::pair<int, int> arcFlags(const std::string& svg) {
     int large = -1, sweep = -1;
     std::sscanf(svg.c_str() + command, " A %lf %lf %lf %d %d", &rx, &ry, &rotation, &large, &sweep);
     return {large, sweep};
+}
+
+// The picture coordinates a path's data reaches, arcs by their circle.
+struct Reach {
+    double top = 1e9, bottom = -1e9;
+};
+Reach reachOf(const std::string& svg, const char* style) {
+    Reach reach;
+    const std::size_t path = svg.find(std::string("<path class=\"") + style + "\"");
+    if (path == std::string::npos) return reach;
+    double x0 = 0, y0 = 0, r = 0, rotation = 0, x1 = 0, y1 = 0;
+    int large = 0, sweep = 0;
+    const char* data = svg.c_str() + svg.find(" d=\"", path) + 4;
+    if (std::sscanf(data, "M %lf %lf A %lf %*f %lf %d %d %lf %lf", &x0, &y0, &r, &rotation, &large, &sweep, &x1, &y1) == 8) {
+        // The centre of a half circle is between its ends; SVG's sweep 1 turns clockwise on screen.
+        const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
+        const double dx = x1 - x0, dy = y1 - y0, length = std::hypot(dx, dy);
+        const double side = sweep == 1 ? -1 : 1;  // the bulge's side of the line start to end
+        const double by = cy + side * (dx / length) * r;
+        reach.top = std::min({y0, y1, by});
+        reach.bottom = std::max({y0, y1, by});
+        return reach;
+    }
+    for (const char* at = data; *at != '"' && *at != '\0'; ++at) {
+        double x = 0, y = 0;
+        if ((*at == 'M' || *at == 'L') && std::sscanf(at + 1, "%lf %lf", &x, &y) == 2) {
+            reach.top = std::min(reach.top, y);
+            reach.bottom = std::max(reach.bottom, y);
+        }
+    }
+    return reach;
+}
+
+TEST(HostPicture, ArcsBulgeInsideThePictureInTheirWorkplane) {
+    // Half circles from (0, 0, 0) to (20, 0, 0) round (10, 0, 0): clockwise in
+    // XY they bulge to y 10, counter-clockwise in ZX to z 10, past both ends.
+    struct Case {
+        const char* what;
+        int direction;
+        bool zx;
+        View view;
+        const char* style;
+    };
+    const Case cases[] = {
+        {"clockwise half circle in XY", 1, false, View::XY, "arc"},
+        {"half circle in ZX, seen in ZX", 0, true, View::ZX, "arc"},
+        {"half circle in ZX, seen from above", 0, true, View::YZ, "arc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ToolpathRecorder recorder(true);
+        recorder.record(straight(PFR_CODE_RAPID, 1, 0, 1, 0, 1, 0));
+        if (c.zx) {
+            recorder.follower().transformation("workplane", "ZX");
+            recorder.follower().transformation("tr", "workplane");
+        }
+        recorder.record(arcTo(c.direction, {20, 0, 0}, {10, 0, 0}));
+        const std::string svg = renderSvg(recorder.segments(), c.view);
+        const Reach reach = reachOf(svg, c.style);
+        ASSERT_LT(reach.top, reach.bottom) << svg;
+        // The drawing area: below the top margin, above the scale bar and legend.
+        EXPECT_GE(reach.top, 40 - 0.01);
+        EXPECT_LE(reach.bottom, 600 - 40 - 60 + 0.01);
+        // And it fills it: the bulge is the picture's height.
+        EXPECT_GT(reach.bottom - reach.top, 100);
+    }
 }
 
 TEST(HostPicture, TurningSenseAndSizeGiveTheArcFlags) {
