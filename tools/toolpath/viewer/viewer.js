@@ -799,8 +799,8 @@
       if (info & 16) row('centre z', `not sent; placed at ${exact(values[at + 6])}, the z where start and end are equally far from the centre`);
       else if (job.earlier && plane === 'XY') row('centre z', 'not sent; not needed: z is normal to the XY workplane');
     } else {
-      row('target', [0, 1, 2].map((b) => shownValue(m, b)).join(' | '));
-      if (axisAt[m] >= 0) row('tool axis', [3, 4, 5].map((b) => shownValue(m, b)).join(' | '));
+      row('target', [0, 1, 2].map((b) => shownValue(m, b)).join(' '));
+      if (axisAt[m] >= 0) row('tool axis', [3, 4, 5].map((b) => shownValue(m, b)).join(' '));
       if (kind !== START && kind !== SKIPPED && [0, 1, 2].some((b) => shownValue(m - 1, b) === 'not sent' && given[m] & (1 << b)))
         row('length', 'not known: it starts from a coordinate no move had sent');
     }
