@@ -96,7 +96,7 @@ std::string helpText(const std::string& defaultLibrary) {
             "                     that opens offline in a browser with WebGL; orbit, step\n"
             "                     through the moves, click a move for its values\n"
             "  --check FILE       with --html: pofcheck's JSON of the same run\n"
-            "                     (pofcheck --cycle --format json --lines ...), for each\n"
+            "                     (pofcheck --format json --lines -S...), for each\n"
             "                     move's file line and the findings on the page\n"
             "  --summary          print a summary of the run instead of the lines: the\n"
             "                     deliveries by key and code, moves by kind, extent,\n"

@@ -24,6 +24,7 @@ void MoveFigures::add(const Segment& move, const DrawnMove& drawn) {
     }
     extent.add(move.to);
     withToolAxis += move.hasAxis;
+    lengthNotKnown += move.startKnown && !move.lengthKnown;
     if (move.kind == SegmentKind::Rapid) {
         ++rapid;
         rapidLength += drawn.length;
@@ -34,7 +35,7 @@ void MoveFigures::add(const Segment& move, const DrawnMove& drawn) {
         ++feed;
     } else {
         ++arcs;
-        ++(drawn.arc.circular ? circularArcs : chordArcs);
+        ++(drawn.arc.rule == ArcRule::NoStart ? startArcs : drawn.arc.circular ? circularArcs : chordArcs);
     }
 }
 
@@ -176,7 +177,8 @@ void writeSummaryText(const JobSummary& s, const SummaryWriter& write) {
                std::to_string(count) + "\n";
     out += "moves " + std::to_string(f.moves) + ": rapid " + std::to_string(f.rapid) + ", feed " +
            std::to_string(f.feed) + ", arc " + std::to_string(f.arcs) + " (circular " +
-           std::to_string(f.circularArcs) + ", as chords " + std::to_string(f.chordArcs) + ")\n";
+           std::to_string(f.circularArcs) + ", as chords " + std::to_string(f.chordArcs) +
+           (f.startArcs > 0 ? ", start not known " + std::to_string(f.startArcs) : std::string()) + ")\n";
     out += "moves with tool axis " + std::to_string(f.withToolAxis) + "\n";
     out += "moves not finite (skipped) " + std::to_string(f.nonFinite) + "\n";
     if (f.extent.empty) {
@@ -188,7 +190,11 @@ void writeSummaryText(const JobSummary& s, const SummaryWriter& write) {
                    " .. " + formatNumber(axisOf(f.extent.max, i));
         out += "\n";
     }
-    out += "path length rapid " + fixed(f.rapidLength) + ", feed " + fixed(f.feedLength) + "\n";
+    out += "path length rapid " + fixed(f.rapidLength) + ", feed " + fixed(f.feedLength);
+    if (f.lengthNotKnown > 0)
+        out += "; not known for " + std::to_string(f.lengthNotKnown) +
+               " moves that start from a coordinate no move had sent";
+    out += "\n";
     out += "tool records " + std::to_string(s.toolRecords) + ", methods " + quotedList(s.methods, false) + "\n";
     out += "texts " + std::to_string(s.texts) + "\n";
     out += "events";
@@ -219,7 +225,8 @@ void writeSummaryJson(const JobSummary& s, const SummaryWriter& write) {
     out += "],\"moves\":{\"total\":" + std::to_string(f.moves) + ",\"rapid\":" + std::to_string(f.rapid) +
            ",\"feed\":" + std::to_string(f.feed) + ",\"arc\":" + std::to_string(f.arcs) +
            ",\"circular\":" + std::to_string(f.circularArcs) + ",\"chord\":" +
-           std::to_string(f.chordArcs) + ",\"withToolAxis\":" + std::to_string(f.withToolAxis) +
+           std::to_string(f.chordArcs) + ",\"startNotKnown\":" + std::to_string(f.startArcs) +
+           ",\"withToolAxis\":" + std::to_string(f.withToolAxis) +
            ",\"nonFinite\":" + std::to_string(f.nonFinite) + "}";
     out += ",\"extent\":";
     if (f.extent.empty) {
@@ -231,7 +238,8 @@ void writeSummaryJson(const JobSummary& s, const SummaryWriter& write) {
                    "," + jsonNumber(axisOf(f.extent.max, i)) + "]";
         out += "}";
     }
-    out += ",\"length\":{\"rapid\":" + jsonNumber(f.rapidLength) + ",\"feed\":" + jsonNumber(f.feedLength) + "}";
+    out += ",\"length\":{\"rapid\":" + jsonNumber(f.rapidLength) + ",\"feed\":" + jsonNumber(f.feedLength) +
+           ",\"notKnown\":" + std::to_string(f.lengthNotKnown) + "}";
     out += ",\"toolRecords\":" + std::to_string(s.toolRecords) + ",\"methods\":" + quotedList(s.methods, true);
     out += ",\"texts\":" + std::to_string(s.texts) + ",\"events\":{";
     first = true;

@@ -34,6 +34,8 @@ struct DrawnMove {
 struct MoveFigures {
     long moves = 0, rapid = 0, feed = 0, arcs = 0;
     long circularArcs = 0, chordArcs = 0;
+    long startArcs = 0;       // the first move an arc: neither circle nor chord, its start not known
+    long lengthNotKnown = 0;  // moves after the first that start from a coordinate not sent
     long withToolAxis = 0;
     long nonFinite = 0;  // moves with NaN or infinite values, not drawn
     Extent extent;       // of the targets

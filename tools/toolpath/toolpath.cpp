@@ -55,6 +55,9 @@ bool ToolpathFollower::follow(const SignalRecord& record, Segment& segment) {
     for (int i = 0; i < count; ++i) segment.nonFinite |= !std::isfinite(given[i]);
     if (segment.nonFinite) return true;
     segment.startKnown = started_;
+    const unsigned char moved = segment.kind == SegmentKind::Arc ? 7 : segment.given & 7;
+    segment.lengthKnown = started_ && (moved & ~sent_) == 0;
+    sent_ |= moved;
     started_ = true;
     position_ = segment.to;
     axis_ = segment.axis;

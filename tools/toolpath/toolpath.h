@@ -34,6 +34,9 @@ struct Segment {
     // The first move: the reader starts it from the origin, but where the
     // tool stood before it no record says, so it has no known start.
     bool startKnown = true;
+    // False when the move gives a coordinate no earlier move had sent: where
+    // it starts in that coordinate no record says, so neither does its length.
+    bool lengthKnown = true;
     // The workplane the transformation records had made active before the
     // move: kWorkplaneXY or kWorkplaneZX.
     int workplane = 17;
@@ -75,6 +78,7 @@ public:
 private:
     bool arcHasThirdZ_;
     bool started_ = false;
+    unsigned char sent_ = 0;  // the coordinates some move has given, x y z from bit 0
     Point3 position_;
     Point3 axis_{0, 0, 1};
     int pendingWorkplane_ = kWorkplaneXY, activeWorkplane_ = kWorkplaneXY;

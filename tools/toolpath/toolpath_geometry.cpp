@@ -93,7 +93,7 @@ void arcPoints(const Segment& move, const SpaceArc& arc, double tolerance, std::
 }
 
 double moveLength(const Segment& segment, const SpaceArc& arc) {
-    if (!segment.startKnown) return 0;
+    if (!segment.startKnown || !segment.lengthKnown) return 0;
     if (segment.kind == SegmentKind::Arc && arc.circular) return std::hypot(arc.radius * arc.sweep, arc.rise);
     return length(segment.to - segment.from);
 }

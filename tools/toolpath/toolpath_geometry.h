@@ -48,7 +48,8 @@ SpaceArc spaceArc(const Segment& arc);
 void arcPoints(const Segment& move, const SpaceArc& arc, double tolerance, std::vector<Point3>& points);
 
 // A move's length: along the circle or helix for a circular arc, else
-// straight; 0 for the first move, whose start is not known.
+// straight; 0 for the first move, whose start is not known, and for a move
+// that starts from a coordinate no move had sent.
 double moveLength(const Segment& segment, const SpaceArc& arc);
 
 // What the page and the summary say about an arc's rule.

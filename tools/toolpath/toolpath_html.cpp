@@ -95,7 +95,8 @@ void addValues(PageData& page, const Segment& m, const SpaceArc& shape) {
     for (const double v : {static_cast<double>(m.direction), m.to.x, m.to.y, m.to.z, m.centre.x, m.centre.y})
         page.values.push_back(v);
     if (m.centreZSent) page.values.push_back(m.centre.z);
-    if (shape.centreZPlaced) page.values.push_back(shape.centre.z);
+    // + 0.0 turns a placed -0 into 0: the z is computed, and no record said -0.
+    if (shape.centreZPlaced) page.values.push_back(shape.centre.z + 0.0);
 }
 
 }  // namespace
@@ -186,7 +187,7 @@ bool readCheckedRun(const std::string& path, CheckedRun& checked) {
         }
     }
     if (checked.deliveries < 0)
-        checked.error = "it holds no cycle run: write it with pofcheck --cycle --format json --lines";
+        checked.error = "it holds no cycle run: write it with pofcheck --format json --lines and the cycle's arguments";
     return true;
 }
 

@@ -53,7 +53,7 @@ PageData pageData(const JobRecorder& job, double tolerance);
 
 std::string base64(const void* data, std::size_t size);
 
-// What pofcheck said about the same run (`pofcheck --cycle --format json
+// What pofcheck said about the same run (`pofcheck --format json
 // --lines`), read in for the page: which file line each delivery came from,
 // and the findings. Empty when none was given.
 struct CheckedRun {

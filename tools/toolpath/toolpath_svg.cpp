@@ -159,7 +159,12 @@ struct Drawn {
 
 struct Counts {
     int rapid = 0, feed = 0, circular = 0, chord = 0;
+    int startArc = 0;     // the first move an arc: only its target is known
+    int placedCentre = 0; // drawn circular with a centre z the revision did not send
 };
+
+// Below this length in the picture a path draws nothing visible.
+constexpr double kDotBelow = 1;
 
 bool flatInView(const SpaceArc& arc, View view) {
     return arc.rule == ArcRule::Circle && ((view == View::XY && arc.plane == kWorkplaneXY) ||
@@ -200,7 +205,7 @@ std::vector<Drawn> projectMoves(const std::vector<Segment>& segments, View view,
 std::string movePath(const Fit& fit, const Drawn& d, Counts& counts, std::string& marks) {
     const SegmentKind kind = d.segment->kind;
     if (!d.segment->startKnown) {
-        ++(kind == SegmentKind::Rapid ? counts.rapid : kind == SegmentKind::Feed ? counts.feed : counts.chord);
+        ++(kind == SegmentKind::Rapid ? counts.rapid : kind == SegmentKind::Feed ? counts.feed : counts.startArc);
         return "  <path class=\"start\" d=\"M " + point(fit, d.to) + " m -5 -5 l 10 10 m 0 -10 l -10 10\"/>\n";
     }
     std::string data = "M " + point(fit, d.from) + " ";
@@ -238,7 +243,17 @@ std::string movePath(const Fit& fit, const Drawn& d, Counts& counts, std::string
         marks += "  <circle class=\"chord-mark\" cx=\"" + num(fit.x(middle.h)) + "\" cy=\"" +
                  num(fit.y(middle.v)) + "\" r=\"4\"/>\n";
     }
-    return "  <path class=\"" + std::string(style) + "\" d=\"" + data + "\"/>\n";
+    if (d.space.circular && d.space.centreZPlaced) ++counts.placedCentre;
+    std::string out = "  <path class=\"" + std::string(style) + "\" d=\"" + data + "\"/>\n";
+    // A move too short for the picture still leaves a mark: a dot in its colour.
+    const auto apart = [&](const Point2& p) { return std::hypot(fit.x(p.h) - fit.x(d.from.h), fit.y(p.v) - fit.y(d.from.v)); };
+    double spread = apart(d.to);
+    if (d.arc.circular) spread = std::max(spread, 2 * d.arc.radius * fit.scale);
+    for (const Point2& p : d.through) spread = std::max(spread, apart(p));
+    if (spread < kDotBelow)
+        out += "  <circle class=\"dot " + std::string(style) + "\" cx=\"" + num(fit.x(d.to.h)) + "\" cy=\"" +
+               num(fit.y(d.to.v)) + "\" r=\"2\"/>\n";
+    return out;
 }
 
 // The document's head, its styles, the white ground and the axes through
@@ -259,6 +274,11 @@ std::string pictureHead(const Fit& fit, View view) {
            "    .chord { stroke: #c0392b; }\n"
            "    .chord-mark { fill: none; stroke: #c0392b; }\n"
            "    .start { stroke: #000000; stroke-width: 2; }\n"
+           "    circle.dot { stroke: none; stroke-dasharray: none; }\n"
+           "    circle.dot.rapid { fill: #888888; }\n"
+           "    circle.dot.feed { fill: #1f5fbf; }\n"
+           "    circle.dot.arc { fill: #2e8b3a; }\n"
+           "    circle.dot.chord { fill: #c0392b; }\n"
            "    .axis { stroke: #bbbbbb; stroke-width: 1; }\n"
            "    .scale { stroke: #000000; stroke-width: 2; }\n"
            "    text { font-family: sans-serif; font-size: 13px; fill: #333333; }\n"
@@ -293,7 +313,12 @@ std::string pictureFoot(const Fit& fit, View view, const Counts& counts) {
     svg += "  <text x=\"" + num(kMargin) + "\" y=\"" + num(legendY) + "\">view " + viewName(view) +
            " | rapid (dashed) " + std::to_string(counts.rapid) + " | feed " + std::to_string(counts.feed) +
            " | arc " + std::to_string(counts.circular) + " | arc as marked chord " +
-           std::to_string(counts.chord) + " | x: first target (start not known)</text>\n";
+           std::to_string(counts.chord) +
+           (counts.startArc > 0 ? " | arc, start not known " + std::to_string(counts.startArc) : std::string()) +
+           " | x: first target (start not known)</text>\n";
+    if (counts.placedCentre > 0)
+        svg += "  <text x=\"" + num(kMargin) + "\" y=\"" + num(legendY + 16) + "\">centre z not sent: placed " +
+               std::to_string(counts.placedCentre) + " (where start and end are equally far from it)</text>\n";
     svg += "</svg>\n";
     return svg;
 }

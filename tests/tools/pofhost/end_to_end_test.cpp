@@ -175,7 +175,7 @@ TEST_F(ExampleJob, ThePictureHasOnePathPerMoveAndDrawsArcsByTheRule) {
         EXPECT_EQ(1, countLines(svg, "<path class=\"start\""));
         EXPECT_EQ(v.arcs, countLines(svg, "<path class=\"arc\""));
         EXPECT_EQ(v.chords, countLines(svg, "<path class=\"chord\""));
-        EXPECT_EQ(v.chords, elements["circle"]);
+        EXPECT_EQ(v.chords, countLines(svg, "<circle class=\"chord-mark\""));
         // The picture the README shows is this one, checked in beside the job.
         if (!pofreader::kEarlierRevision && v.view == std::string("xy")) {
             const std::string shown = std::string(POFREADER_SOURCE_DIR) + "/examples/bracket.svg";

@@ -136,7 +136,9 @@ TEST(HostPicture, OnePathPerMoveInAWellFormedPicture) {
         EXPECT_EQ(1, count("<path class=\"feed\""));
         EXPECT_EQ(v.arcs, count("<path class=\"arc\""));
         EXPECT_EQ(v.chords, count("<path class=\"chord\""));
-        EXPECT_EQ(v.chords, elements["circle"]);  // each chord is marked
+        EXPECT_EQ(v.chords, count("<circle class=\"chord-mark\""));  // each chord is marked
+        // Seen from above the plunge has no length: only a dot shows it.
+        EXPECT_EQ(v.view == View::XY ? 1 : 0, count("<circle class=\"dot feed\""));
     }
     // An empty toolpath still gives a picture with axes and a legend.
     std::map<std::string, int> elements;

@@ -29,6 +29,7 @@
   const MAX_MARKERS = 4000;     // chord markers, thinned evenly past this
   const MAX_ARROWS = 400;       // direction arrows along the path
   const DASH_PX = 8, GAP_PX = 5; // the rapids' dashes on screen, whatever the zoom
+  const DOT_PX = 3;             // moves shorter on screen than this are drawn as dots
   const TRACE_AROUND = 8;       // deliveries listed before and after the current move
   const MAX_SEGMENTS = 2000000; // past this the overview shows every k-th point
   const MAX_AXES = 4000;        // tool axis lines, thinned evenly past this
@@ -151,7 +152,7 @@
 
   showSummary(job.summary);
   showLegend();
-  const drawn = { rapid: 0, feed: 0, arc: 0, chord: 0, axes: 0, markers: 0, arrows: 0, findings: 0, segments: 0, thinned: 1 };
+  const drawn = { rapid: 0, feed: 0, arc: 0, chord: 0, dots: 0, axes: 0, markers: 0, arrows: 0, findings: 0, segments: 0, thinned: 1 };
 
   const probe = document.createElement('canvas');
   if (!(probe.getContext('webgl2') || probe.getContext('webgl'))) {
@@ -342,6 +343,45 @@
   buildMarks();
   for (let i = 3, g = glyphs.geometry.attributes.position.array; i < g.length; i += 6)
     bounds.expandByPoint(new THREE.Vector3(g[i], g[i + 1], g[i + 2]));
+
+  // A move shorter on screen than a few pixels draws no visible line: it
+  // gets a dot in its colour instead, chosen afresh at every zoom, so that
+  // every move leaves a mark. Only moves short against the job can qualify.
+  const moveLength = new Float64Array(moveCount).fill(Infinity);
+  for (let m = 0; m < moveCount; m++) {
+    if (kindOf(m) === SKIPPED || kindOf(m) === START) continue;
+    let length = 0;
+    for (let j = Math.max(1, firstVertex(m) + 1); j <= moveEnd[m]; j++)
+      length += Math.hypot(points[3 * j] - points[3 * j - 3], points[3 * j + 1] - points[3 * j - 2], points[3 * j + 2] - points[3 * j - 1]);
+    moveLength[m] = length;
+  }
+  const shortMoves = [];
+  for (let m = 0; m < moveCount; m++) if (moveLength[m] < size / 50) shortMoves.push(m);
+  shortMoves.sort((a, b) => moveLength[a] - moveLength[b]);
+  const dots = new THREE.Points(new THREE.BufferGeometry(),
+    new THREE.PointsMaterial({ size: 5, sizeAttenuation: false, vertexColors: THREE.VertexColors }));
+  dots.renderOrder = 4;
+  scene.add(dots);
+  const asDot = (m, perUnit) => moveLength[m] * perUnit < DOT_PX;
+  function updateDots(perUnit) {
+    const place = [], tint = [], c = new THREE.Color();
+    let count = 0;
+    for (const m of shortMoves) {
+      if (!asDot(m, perUnit)) break;
+      if (m >= shown || !passes(m)) continue;
+      const j = moveEnd[m];
+      if (colourMode === 'kind' || (colourMode === 'height' && kindOf(m) === RAPID)) c.setHex(KINDS[countedKind(m)].colour);
+      else if (kindOf(m) === RAPID) colourOfMove(m, c);
+      else c.setRGB(colours.array[3 * j], colours.array[3 * j + 1], colours.array[3 * j + 2]);
+      place.push(points[3 * j], points[3 * j + 1], points[3 * j + 2]);
+      tint.push(c.r, c.g, c.b);
+      count++;
+    }
+    dots.geometry.dispose();
+    dots.geometry = pointGeometry(place);
+    dots.geometry.setAttribute('color', new THREE.BufferAttribute(new Float32Array(tint), 3));
+    drawn.dots = count;
+  }
 
   // Where the path starts and ends: a black ring and a black square.
   const ends = [];
@@ -544,6 +584,7 @@
     const perUnit = pixelsPerUnit();
     rapidDashed.dashSize = DASH_PX / perUnit;
     rapidDashed.gapSize = GAP_PX / perUnit;
+    updateDots(perUnit);
     renderer.setViewport(0, 0, canvas.clientWidth, canvas.clientHeight);
     renderer.clear();
     renderer.render(scene, camera);
@@ -709,25 +750,31 @@
     for (let bit = 0; bit < 6; bit++) if (given[m] & (1 << bit)) line += ` ${AXES[bit]}=${exact(values[i++])}`;
     return line;
   }
-  // A coordinate or tool axis component of the move: the delivered double,
-  // or the one an earlier move left, as the reader keeps it.
-  function keptValue(m, bit) {
+  // A coordinate or tool axis component of the move as the panel shows it:
+  // the delivered double (a skipped move's own too), the one an earlier move
+  // left with "(kept)", "not sent" when no move has given it, and for the
+  // tool axis "not known" after an arc, whose record may move the axis but
+  // whose delivery does not carry it.
+  function shownValue(m, bit) {
     for (let i = m; i >= 0; i--) {
-      if (kindOf(i) === SKIPPED) continue;
-      if (isArcCode(codeOf(i))) { if (bit < 3) return values[valueAt[i] + 1 + bit]; continue; }
+      if (kindOf(i) === SKIPPED && i !== m) continue;
+      if (isArcCode(codeOf(i))) {
+        if (bit < 3) return exact(values[valueAt[i] + 1 + bit]) + (i === m ? '' : ' (kept)');
+        return 'not known (an arc came since)';
+      }
       if (given[i] & (1 << bit)) {
         let at = valueAt[i];
         for (let b = 0; b < bit; b++) if (given[i] & (1 << b)) at++;
-        return values[at];
+        return exact(values[at]) + (i === m ? '' : ' (kept)');
       }
     }
-    return bit === 5 ? 1 : 0;
+    return 'not sent';
   }
   const sourceOf = (m) => lineOfDelivery(delivery[m]);
   const sourceText = (m) => {
     const source = sourceOf(m);
     if (source) return `${source.file}:${source.line}`;
-    if (!job.check.given) return 'not known: write pofcheck --cycle --format json --lines for this run and pass it with --check';
+    if (!job.check.given) return 'not known: write pofcheck --format json --lines -Sjob (the same cycle arguments) for this run and pass it with --check';
     return job.check.error ? `not known: the check file cannot be used: ${job.check.error}` : 'not known: pofcheck saw no POF line for it';
   };
 
@@ -736,7 +783,9 @@
     const kind = kindOf(m);
     const row = (...v) => rows.push(v);
     const rows = [['move', `${m + 1} of ${moveCount}`], ['delivery', String(delivery[m])], ['source', sourceText(m)]];
-    row('code', `${code} ${kind === SKIPPED ? 'not drawn: NaN or infinite values' : KINDS[countedKind(m)].label.replace(' (dashed)', '')}`);
+    row('code', `${code} ${kind === SKIPPED ? 'not drawn: NaN or infinite values'
+      : kind === START && isArcCode(code) ? 'arc, start not known: only its target is marked'
+        : KINDS[countedKind(m)].label.replace(' (dashed)', '')}`);
     const at = valueAt[m];
     if (isArcCode(code)) {
       const k = arcAt[m], info = arcInfo[k], plane = info & 8 ? 'ZX' : 'XY';
@@ -750,8 +799,10 @@
       if (info & 16) row('centre z', `not sent; placed at ${exact(values[at + 6])}, the z where start and end are equally far from the centre`);
       else if (job.earlier && plane === 'XY') row('centre z', 'not sent; not needed: z is normal to the XY workplane');
     } else {
-      row('target', [0, 1, 2].map((b) => exact(keptValue(m, b)) + (given[m] & (1 << b) ? '' : ' (kept)')).join(' '));
-      if (axisAt[m] >= 0) row('tool axis', [3, 4, 5].map((b) => exact(keptValue(m, b)) + (given[m] & (1 << b) ? '' : ' (kept)')).join(' '));
+      row('target', [0, 1, 2].map((b) => shownValue(m, b)).join(' '));
+      if (axisAt[m] >= 0) row('tool axis', [3, 4, 5].map((b) => shownValue(m, b)).join(' '));
+      if (kind !== START && kind !== SKIPPED && [0, 1, 2].some((b) => shownValue(m - 1, b) === 'not sent' && given[m] & (1 << b)))
+        row('length', 'not known: it starts from a coordinate no move had sent');
     }
     if (kind === START) row('start', 'not known: no record says where the tool was before the first move; the path begins at its target');
     for (const [label, list] of [['last text', job.texts], ['last event', job.events], ['last cycle', job.cycles]]) {
@@ -800,7 +851,7 @@
     if (list.length === 0) { $('findings').textContent = 'pofcheck found nothing'; return; }
     $('findings').innerHTML = list.map((f, i) =>
       `<div data-finding="${i}"><span style="color:#${FINDING_COLOUR.toString(16)}">\u25cf</span> ` +
-      `${escape(`${f.file}:${f.line || '?'}: ${f.severity}: ${f.message}`)}` +
+      `${escape(`${f.file}:${f.line || '?'}:${f.column ? f.column + ':' : ''} ${f.severity}: ${f.message}`)}` +
       `${findingMoves[i] < 0 ? ' (before the first move)' : ''}</div>`).join('');
   }
   $('findings').addEventListener('click', (e) => {
@@ -816,6 +867,7 @@
     const e = new THREE.Matrix4().multiplyMatrices(camera.projectionMatrix, camera.matrixWorldInverse).elements;
     const limit = shown > 0 ? moveEnd[shown - 1] : -1;
     let best = -1, bestDistance = 36, px = 0, py = 0;
+    const perUnit = pixelsPerUnit();
     for (let j = 0; j <= limit; j++) {
       const X = points[3 * j], Y = points[3 * j + 1], Z = points[3 * j + 2];
       const q = e[3] * X + e[7] * Y + e[11] * Z + e[15];
@@ -825,7 +877,9 @@
         const dx = sx - px, dy = sy - py, length2 = dx * dx + dy * dy;
         const t = length2 > 0 ? Math.min(1, Math.max(0, ((x0 - px) * dx + (y0 - py) * dy) / length2)) : 0;
         const ex = px + t * dx - x0, ey = py + t * dy - y0;
-        if (ex * ex + ey * ey < bestDistance) { bestDistance = ex * ex + ey * ey; best = j; }
+        // A dot sits on its neighbours' ends: near it, it is what was aimed at.
+        const score = ex * ex + ey * ey - (asDot(moveOfVertex(j), perUnit) && ex * ex + ey * ey < 36 ? 36 : 0);
+        if (score < bestDistance) { bestDistance = score; best = j; }
       }
       px = sx; py = sy;
     }
@@ -1018,11 +1072,13 @@
       ['deliveries', s.deliveries],
       ...s.byKeyAndCode.map((d) => [`\u2003key ${d.key}, code ${d.code === null ? 'none' : d.code}`, d.count]),
       ['moves', `${s.moves.total}: rapid ${s.moves.rapid}, feed ${s.moves.feed}, arc ${s.moves.arc} ` +
-        `(circular ${s.moves.circular}, as chords ${s.moves.chord})`],
+        `(circular ${s.moves.circular}, as chords ${s.moves.chord}` +
+        `${s.moves.startNotKnown ? `, start not known ${s.moves.startNotKnown}` : ''})`],
       ['with tool axis', s.moves.withToolAxis],
       ['not finite (skipped)', s.moves.nonFinite],
       ['extent', s.extent ? ['x', 'y', 'z'].map((a) => `${a} ${s.extent[a][0]} .. ${s.extent[a][1]}`).join(', ') : 'none'],
-      ['path length', `rapid ${s.length.rapid.toFixed(3)}, feed ${s.length.feed.toFixed(3)}`],
+      ['path length', `rapid ${s.length.rapid.toFixed(3)}, feed ${s.length.feed.toFixed(3)}` +
+        (s.length.notKnown ? `; not known for ${s.length.notKnown} moves that start from a coordinate no move had sent` : '')],
       ['tool records', `${s.toolRecords}, methods ${s.methods.join(', ') || 'none'}`],
       ['texts', s.texts],
       ['events', Object.entries(s.events).map(([n, c]) => `${n} ${c}`).join(', ') || 'none'],
