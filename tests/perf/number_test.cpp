@@ -68,4 +68,15 @@ TEST(ShortDecimals, EdgesOfTheFastPath) {
     }
 }
 
+// How much of a value part the number grammar reads: what a checker reports
+// as read only in part.
+TEST(ShortDecimals, PrefixLengthsStopWhereTheNumberDoes) {
+    const struct {
+        const char* text;
+        std::size_t read;
+    } cases[] = {{"1,5", 1}, {"2mm", 1}, {"-0.25", 5}, {"1e3x", 3}, {"abc", 0}, {"", 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.read, pofreader::numberPrefixLength(c.text, std::strlen(c.text))) << c.text;
+}
+
 }  // namespace

@@ -115,6 +115,18 @@ const CheckCase kCases[] = {
      {"1:22 move-direction-ignored"}, Findings{}},
     {"values.pof", "10:tr( workplane)\n0:cycle(Pocket (40x30))\n", {"1 tr-value"},
      Findings{"2:22 value-cut-at-paren"}},
+    // Kind words and values the delivered moves pass over, one of each way.
+    {"words2.pof",
+     "31:oA ( o[-] x[/1] ) oM\n31:oL ( x[/1  2] y[/1 mm] z[/1 Y[/2] )\n"
+     "31:oL ( u[/1/2,5] x[/1/2,5] y[//5] z[/1/2/3/4] )\n31:oL[1] ( x[/1] ) q[1] oA[1]\n"
+     "31:oL ( o[x] multax[1] zz[1] )\n31:oA ( o[x] o[+] x[/1] )\n",
+     {"1:22 move-direction-ignored", "2:15 move-part-read-in-part", "2:23 move-part-read-in-part",
+      "2:32 move-word-swallowed", "3:25 move-part-read-in-part", "4 move-arc-open", "5:9 move-direction-ignored",
+      "5:24 move-word-ignored", "6:9 move-direction-ignored"},
+     Findings{"5:24 move-group-word"}},
+    {"bom.CFG", "\xef\xbb\xbf*A 1\n", {"1:1 byte-order-mark"}},
+    {"bom.txt", "\xef\xbb\xbf" "default x\nstart x\n:a\nend x\n", {"1:1 byte-order-mark"}},
+    {"after.pof", "0:cycle(a) trailing\n", {"1:12 text-after-value"}},
     {"losses.pcf", "\xef\xbb\xbf" "a := 1\n\"\" := 2\nb := \"x\">\nc := \"y\"z\n",
      {"1:1 byte-order-mark", "2:2 key-empty-name", "3:9 key-after-quote", "4:9 key-after-quote"}},
     {"lastline.txt", "start x\n:a\n:b", {"3:2 section-last-line"}},

@@ -20,8 +20,6 @@ using namespace pofhost;
 
 constexpr double kPi = 3.14159265358979323846;
 
-Point3 minus(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-double distance(const Point3& a, const Point3& b) { return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z); }
 
 SignalRecord move(int code, std::vector<double> xyz, std::vector<double> uvw = {}) {
     SignalRecord r{};

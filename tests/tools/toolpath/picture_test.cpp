@@ -171,7 +171,7 @@ Reach reachOf(const std::string& svg, const char* style) {
     const char* data = svg.c_str() + svg.find(" d=\"", path) + 4;
     if (std::sscanf(data, "M %lf %lf A %lf %*f %lf %d %d %lf %lf", &x0, &y0, &r, &rotation, &large, &sweep, &x1, &y1) == 8) {
         // The centre of a half circle is between its ends; SVG's sweep 1 turns clockwise on screen.
-        const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
+        const double cy = (y0 + y1) / 2;
         const double dx = x1 - x0, dy = y1 - y0, length = std::hypot(dx, dy);
         const double side = sweep == 1 ? -1 : 1;  // the bulge's side of the line start to end
         const double by = cy + side * (dx / length) * r;
