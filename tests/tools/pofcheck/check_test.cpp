@@ -16,6 +16,7 @@
 #include "common/common.h"
 #include "common/limits.h"
 #include "tools/support/host_process.h"
+#include "support/sanitizer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -182,9 +183,11 @@ TEST_F(Check, PipesAreReadOnceAndAnEndlessLineIsReportedAsItIsRead) {
     const HostRun fifo = check({"--format", "json", "fifo"});
     writer.join();
     EXPECT_EQ(std::vector<std::string>{"2:2 number-without-colon"}, findingsOf(fifo.out)) << fifo.err;
+    // AddressSanitizer reserves terabytes of address space for its shadow, so
+    // there the bound on memory cannot be set; the finding is checked all the same.
+    const std::string bound = testing_support::kAddressSanitizer ? "" : "ulimit -v 300000; ";
     const HostRun endless = host_tests::runProgram(
-        "/bin/sh", {"-c", std::string("ulimit -v 300000; exec timeout 2 ") + POFCHECK_PATH + " --format json /dev/zero"},
-        dir_.path());
+        "/bin/sh", {"-c", bound + "exec timeout 2 " + POFCHECK_PATH + " --format json /dev/zero"}, dir_.path());
     EXPECT_EQ(std::vector<std::string>{"1:1 no-record-number"}, findingsOf(endless.out)) << endless.err;
 }
 
