@@ -303,9 +303,19 @@ TEST_F(ExamplePage, RowsOfAJobTracedToItsLines) {
          " look(); }); });",
          {"data-picked=\"true\""}},
     };
+    // Headless Chromium's software renderer now and then ends its time budget
+    // before a script's later frames: a row gets three runs to show its marks,
+    // and a mark the page never draws fails all three.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string dom = chromium(withScript(dir_.file("rows.html"), c.script), "--dump-dom").out;
+        std::string dom;
+        const auto showsAll = [&c](const std::string& page) {
+            for (const std::string& expected : c.shown)
+                if (page.find(expected) == std::string::npos) return false;
+            return true;
+        };
+        for (int run = 0; run < 3 && (run == 0 || !showsAll(dom)); ++run)
+            dom = chromium(withScript(dir_.file("rows.html"), c.script), "--dump-dom").out;
         EXPECT_EQ("", readyMarker(dom)["error"]);
         for (const std::string& expected : c.shown) EXPECT_NE(std::string::npos, dom.find(expected)) << expected;
     }
