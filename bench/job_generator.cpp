@@ -225,11 +225,18 @@ private:
 
     bool full() const { return job_.done(size_); }
 
+    // One line of the job into `text`; a line longer than the buffer is cut
+    // there, never read past it.
+    static int formatLine(char (&text)[320], const char* format, va_list args) {
+        const int n = std::vsnprintf(text, sizeof text, format, args);
+        return n < 0 ? 0 : n >= static_cast<int>(sizeof text) ? static_cast<int>(sizeof text) - 1 : n;
+    }
+
     [[gnu::format(printf, 2, 3)]] void record(const char* format, ...) {
         char text[320];
         va_list args;
         va_start(args, format);
-        const int n = std::vsnprintf(text, sizeof text, format, args);
+        const int n = formatLine(text, format, args);
         va_end(args);
         job_.line(text, n);
     }
@@ -266,7 +273,7 @@ private:
         char text[320];
         va_list args;
         va_start(args, format);
-        const int n = std::vsnprintf(text, sizeof text, format, args);
+        const int n = formatLine(text, format, args);
         va_end(args);
         job_.line(text, n);
         ++(text[4] == 'A' ? job_.stats.arcs : job_.stats.straight);
